@@ -1,0 +1,12 @@
+# QVLMRMON.DLL: the same core sources, no host code, no C runtime.
+enable_language(RC)
+add_library(QVLMRMON SHARED ${QVLMR_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/src/ui/qvlmrmon.rc
+            ${CMAKE_SOURCE_DIR}/cmake/win32/qvlmrmon.def)
+set_target_properties(QVLMRMON PROPERTIES PREFIX "" OUTPUT_NAME "QVLMRMON" SUFFIX ".DLL")
+target_compile_options(QVLMRMON PRIVATE -Wall -Wextra -O2 -march=i486 -mtune=generic -mno-mmx -mno-sse
+  -mfpmath=387 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector
+  -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -mno-stack-arg-probe)
+target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoint@12
+  -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--no-seh
+  -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
+target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)

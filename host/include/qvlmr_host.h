@@ -1,0 +1,125 @@
+// The host layer's own control API: state directory, clock, spooler, fault injection.
+// Used by the host spooler (tools/qvlmr) and the tests; never by the monitor's core.
+#ifndef QVLMR_HOST_H
+#define QVLMR_HOST_H
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qvhost {
+
+// ---- state directory -------------------------------------------------------------------
+// Chooses the state directory (explicit dir, else $QVLMR_HOME, else $XDG_STATE_HOME/qvlmr,
+// else ~/.local/state/qvlmr), creates it with drive_c/WINDOWS/Spool/Printers and opens the
+// shared database. Safe to call again with another directory (tests do).
+bool Open(const std::string &dir, std::string *error);
+const std::string &Home();
+// Maps a Windows path (C:\X\y, \X, relative) onto the state directory.
+std::string MapPath(const char *windowsPath);
+
+// ---- modules ----------------------------------------------------------------------------
+// Loads a monitor module (a shared object) as the spooler would; returns the instance
+// handle given to its DllEntryPoint, or null with the error text.
+HINSTANCE LoadModule(const std::string &path, std::string *error);
+void *ModuleSymbol(HINSTANCE module, const char *name);
+// The spooler lists the ports of every loaded monitor through its EnumPorts.
+typedef BOOL(WINAPI *EnumPortsFn)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+void RegisterMonitorEnumPorts(EnumPortsFn fn);
+void ClearMonitors();
+
+// ---- clock ------------------------------------------------------------------------------
+// Virtual: Sleep and select time-outs advance the clock at once and are recorded.
+void SetVirtualClock(bool on);
+bool VirtualClock();
+uint64_t NowMs();
+struct SleepRecord {
+    uint64_t at;  // virtual time when the sleep began
+    DWORD ms;
+    bool select;  // a select time-out rather than Sleep
+};
+std::vector<SleepRecord> Sleeps();
+void ClearSleeps();
+size_t CountSleeps(DWORD ms, bool select = false);
+// Called after every virtual sleep or select time-out (on the sleeping thread).
+void SetSleepHook(std::function<void(const SleepRecord &)> hook);
+// Real time that a virtual select may wait for readiness before it counts as timed out.
+void SetRealSelectSliceMs(DWORD ms);
+
+// ---- identity ---------------------------------------------------------------------------
+void SetComputerName(const char *name);  // null: fail GetComputerNameA
+void SetUserName(const char *name);      // null: fail GetUserNameA
+void SetHostName(const char *name);      // null: fail gethostname; "" gives an empty name
+void SetCodePage(UINT cp);               // 1252 by default, 932 for double-byte tests
+// Name resolution: fixed entries win; with only-entries on, nothing else resolves (tests
+// never wait on a name server).
+void AddHostEntry(const std::string &name, const std::string &dottedAddress);
+void UseOnlyHostEntries(bool on);
+
+// ---- spooler ----------------------------------------------------------------------------
+struct JobView {
+    DWORD id;
+    std::string printer, document, user, statusText;
+    DWORD status;
+    DWORD position;
+};
+bool AddPrinter(const std::string &name, const std::string &port, std::string *error);
+bool DeletePrinter(const std::string &name);
+struct PrinterView {
+    std::string name, port;
+    DWORD status;
+    DWORD jobs;
+};
+std::vector<PrinterView> Printers();
+bool SetPrinterPaused(const std::string &name, bool paused);
+// Queues a job; returns its id, 0 when the printer does not exist.
+DWORD AddJob(const std::string &printer, const std::string &document, const std::string &user);
+std::vector<JobView> Jobs(const std::string &printer = "");
+bool GetJob(DWORD id, JobView *out);
+// JOB_CONTROL_* as another process would send it.
+bool ControlJob(DWORD id, DWORD command);
+bool RemoveJob(DWORD id);
+// Status bits as the spooler sets them (JOB_STATUS_PRINTING while it feeds the monitor).
+bool SetJobStatusBits(DWORD id, DWORD set, DWORD clear);
+// Gives the job a new id, as if the spooler had renumbered it; returns the new id or 0.
+DWORD RenumberJob(DWORD id);
+// Every status text a job takes on, in order (this process's SetJobA calls).
+void SetStatusHook(std::function<void(DWORD jobId, const std::string &text)> hook);
+
+// ---- windows (queue windows, across processes) -----------------------------------------
+HWND CreateTopWindow(const std::string &title);
+void DestroyTopWindow(HWND window);
+void SetWindowTitle(HWND window, const std::string &title);
+// Messages posted to a window of this process, taken in order.
+bool TakeMessage(HWND window, UINT *message, WPARAM *wParam, LPARAM *lParam);
+
+// ---- faults -----------------------------------------------------------------------------
+void ResetFaults();
+void FailWsaStartup(bool on);
+void RefuseRegistryWrites(const std::string &keyPathPrefix, bool on);  // e.g. "HKLM\\...\\Config"
+void FailEnumPrinters(bool on);
+void FailLoadLibrary(const std::string &name, bool on);
+void FailFileCreate(const std::string &nameSubstring, bool on);
+// WriteFile on files whose name contains the text fails once this many bytes are written.
+void FailFileWritesAfter(const std::string &nameSubstring, long long bytes);
+void MakeJobUnreadable(DWORD jobId, bool on);
+void FailSocketCreate(bool on);
+void RefuseAllBinds(bool on);
+void FailOpenPrinterTimes(int count);  // the next count OpenPrinterA calls fail
+
+// ---- counters (for leak checks) ---------------------------------------------------------
+int OpenFileHandles();
+int OpenSockets();
+int OpenPrinterHandles();
+int OpenRegistryKeys();
+
+// ---- .reg text --------------------------------------------------------------------------
+bool ImportRegText(const std::string &text, std::string *error);
+std::string ExportRegText(const std::string &keyPath);  // "" for the whole registry
+
+}  // namespace qvhost
+
+#endif

@@ -1,0 +1,271 @@
+/* The Win32 subset that the monitor calls, for the host build on Linux.
+ * Names, types, constants and values are those of the Windows API (ANSI). */
+#ifndef QVLMR_HOST_WINDOWS_H
+#define QVLMR_HOST_WINDOWS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+#define WSAAPI
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef unsigned int UINT;
+typedef int INT;
+typedef char CHAR;
+typedef short SHORT;
+typedef unsigned short USHORT;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef size_t SIZE_T;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+
+typedef void *LPVOID;
+typedef const void *LPCVOID;
+typedef void *PVOID;
+typedef BOOL *LPBOOL;
+typedef BYTE *LPBYTE;
+typedef BYTE *PBYTE;
+typedef DWORD *LPDWORD;
+typedef DWORD *PDWORD;
+typedef LONG *PLONG;
+typedef CHAR *LPSTR;
+typedef CHAR *PSTR;
+typedef const CHAR *LPCSTR;
+typedef const CHAR *PCSTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+
+typedef void *HANDLE;
+typedef HANDLE *PHANDLE;
+typedef HANDLE *LPHANDLE;
+typedef struct HKEY__ *HKEY;
+typedef HKEY *PHKEY;
+typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef struct HWND__ *HWND;
+typedef struct HDC__ *HDC;
+typedef struct HFONT__ *HFONT;
+typedef struct HGDIOBJ__ *HGDIOBJ;
+typedef HANDLE HGLOBAL;
+typedef INT_PTR(WINAPI *FARPROC)(void);
+
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef NULL
+#define NULL 0
+#endif
+
+#define MAX_PATH 260
+#define MAX_COMPUTERNAME_LENGTH 15
+#define UNLEN 256
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+
+/* Error codes */
+#define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_NET_WRITE_FAULT 88L
+#define ERROR_DISK_FULL 112L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_INVALID_LEVEL 124L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BADKEY 1010L
+#define ERROR_INVALID_PRINTER_NAME 1801L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+/* Module entry */
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
+/* Global heap */
+#define GMEM_FIXED 0x0000
+#define GMEM_ZEROINIT 0x0040
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
+HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
+
+/* Critical sections */
+typedef struct _CRITICAL_SECTION {
+    void *impl; /* host: a recursive mutex made by InitializeCriticalSection */
+    LONG LockCount;
+    LONG RecursionCount;
+    HANDLE OwningThread;
+    HANDLE LockSemaphore;
+    ULONG_PTR SpinCount;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION cs);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION cs);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION cs);
+
+/* Kernel */
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD code);
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+DWORD WINAPI GetTickCount(void);
+void WINAPI Sleep(DWORD milliseconds);
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
+BOOL WINAPI GetUserNameA(LPSTR buffer, LPDWORD size);
+HMODULE WINAPI LoadLibraryA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+BOOL WINAPI FreeLibrary(HMODULE module);
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
+int WINAPI lstrlenA(LPCSTR s);
+int wsprintfA(LPSTR out, LPCSTR format, ...);
+#define CP_ACP 0
+BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
+
+/* Files */
+#define GENERIC_READ 0x80000000UL
+#define GENERIC_WRITE 0x40000000UL
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                          DWORD disposition, DWORD flags, HANDLE templ);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED ov);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+                      LPOVERLAPPED ov);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI SetEndOfFile(HANDLE file);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
+BOOL WINAPI CloseHandle(HANDLE object);
+BOOL WINAPI DeleteFileA(LPCSTR name);
+BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa);
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE find);
+
+/* Registry */
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002)
+#define HKEY_USERS ((HKEY)(ULONG_PTR)0x80000003)
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_MULTI_SZ 7
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_OPTION_NON_VOLATILE 0x00000000
+#define REG_CREATED_NEW_KEY 0x00000001
+#define REG_OPENED_EXISTING_KEY 0x00000002
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass,
+                            DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES sa, PHKEY result,
+                            LPDWORD disposition);
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type,
+                           const BYTE *data, DWORD dataSize);
+LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName);
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                          LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                          LPSTR keyClass, LPDWORD classSize, FILETIME *lastWrite);
+LONG WINAPI RegCloseKey(HKEY key);
+
+/* Windows and messages */
+#define WM_KEYDOWN 0x0100
+#define WM_CLOSE 0x0010
+#define VK_F5 0x74
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

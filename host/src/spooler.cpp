@@ -1,0 +1,406 @@
+// Spooler (WINSPOOL): printers and jobs in the shared database, so another process can
+// pause, resume or cancel a job that this one is delivering.
+#include "host_db.h"
+#include "host_internal.h"
+
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace qvhost {
+
+std::vector<EnumPortsFn> LoadedMonitors();
+
+namespace {
+
+const uint32_t kPrinterMagic = 0x54525051;
+struct PrinterObj {
+    uint32_t magic;
+    std::string name;
+};
+
+std::mutex g_hookLock;
+std::function<void(DWORD, const std::string &)> g_statusHook;
+
+PrinterObj *AsPrinter(HANDLE h) {
+    PrinterObj *p = (PrinterObj *)h;
+    return p && h != INVALID_HANDLE_VALUE && p->magic == kPrinterMagic ? p : nullptr;
+}
+
+// Packs fixed records from the buffer's start and their strings from its end.
+class Packer {
+  public:
+    Packer(LPBYTE buf, DWORD size) : buf_(buf), end_(buf ? buf + size : nullptr) {}
+    LPSTR Put(const std::string &s) {
+        end_ -= s.size() + 1;
+        memcpy(end_, s.c_str(), s.size() + 1);
+        return (LPSTR)end_;
+    }
+
+  private:
+    LPBYTE buf_;
+    LPBYTE end_;
+};
+
+size_t Strs(std::initializer_list<const std::string *> list) {
+    size_t n = 0;
+    for (const std::string *s : list) n += s->size() + 1;
+    return n;
+}
+
+struct JobRow {
+    DWORD id;
+    std::string printer, document, user, machine, statusText;
+    DWORD status;
+    long long submitted;
+};
+
+std::vector<JobRow> QueryJobs(const char *where, const std::string &arg, long long offset = 0,
+                              long long limit = -1) {
+    std::string sql = "SELECT id, printer, document, user, machine, status, status_text, submitted"
+                      " FROM jobs ";
+    sql += where;
+    sql += " ORDER BY id LIMIT ? OFFSET ?";
+    Stmt s(sql.c_str());
+    int i = 1;
+    if (!arg.empty() || strchr(where, '?')) s.Bind(i++, arg);
+    s.Bind(i, limit);
+    s.Bind(i + 1, offset);
+    std::vector<JobRow> out;
+    while (s.Step())
+        out.push_back({(DWORD)s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(6),
+                       (DWORD)s.Int(5), s.Int(7)});
+    return out;
+}
+
+const std::string kRaw = "RAW", kProc = "WinPrint", kDriver = "Generic / Text Only";
+
+size_t JobSize(const JobRow &j) {
+    return sizeof(JOB_INFO_2A) +
+           Strs({&j.printer, &j.machine, &j.user, &j.document, &j.user, &kRaw, &kProc, &kDriver,
+                 &j.statusText}) +
+           1;
+}
+
+void FillJob(const JobRow &j, JOB_INFO_2A *out, Packer &pk, DWORD position) {
+    memset(out, 0, sizeof *out);
+    out->JobId = j.id;
+    out->pPrinterName = pk.Put(j.printer);
+    out->pMachineName = pk.Put(j.machine);
+    out->pUserName = pk.Put(j.user);
+    out->pDocument = pk.Put(j.document);
+    out->pNotifyName = pk.Put(j.user);
+    out->pDatatype = pk.Put(kRaw);
+    out->pPrintProcessor = pk.Put(kProc);
+    out->pParameters = pk.Put("");
+    out->pDriverName = pk.Put(kDriver);
+    out->pStatus = j.statusText.empty() ? nullptr : pk.Put(j.statusText);
+    out->Status = j.status;
+    out->Priority = 1;
+    out->Position = position;
+    time_t t = (time_t)j.submitted;
+    struct tm tm;
+    gmtime_r(&t, &tm);
+    out->Submitted = {(WORD)(tm.tm_year + 1900), (WORD)(tm.tm_mon + 1), (WORD)tm.tm_wday,
+                      (WORD)tm.tm_mday, (WORD)tm.tm_hour, (WORD)tm.tm_min, (WORD)tm.tm_sec, 0};
+}
+
+bool Fail(DWORD code) {
+    SetLastError(code);
+    return false;
+}
+
+}  // namespace
+
+bool AddPrinter(const std::string &name, const std::string &port, std::string *error) {
+    if (name.empty() || name.size() > 220 || name.find_first_of("\\,") != std::string::npos) {
+        if (error) *error = "invalid printer name";
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("INSERT INTO printers(name, port) VALUES(?, ?) ON CONFLICT(name) DO UPDATE SET port ="
+           " excluded.port");
+    s.Bind(1, name).Bind(2, port);
+    if (!s.Run()) {
+        if (error) *error = "cannot store the printer";
+        return false;
+    }
+    return true;
+}
+
+bool DeletePrinter(const std::string &name) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("DELETE FROM printers WHERE name = ?");
+    s.Bind(1, name);
+    return s.Run() && sqlite3_changes(Db()) > 0;
+}
+
+std::vector<PrinterView> Printers() {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("SELECT p.name, p.port, p.status, (SELECT count(*) FROM jobs j WHERE j.printer ="
+           " p.name) FROM printers p ORDER BY p.rowid");
+    std::vector<PrinterView> out;
+    while (s.Step()) out.push_back({s.Text(0), s.Text(1), (DWORD)s.Int(2), (DWORD)s.Int(3)});
+    return out;
+}
+
+bool SetPrinterPaused(const std::string &name, bool paused) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("UPDATE printers SET status = ? WHERE name = ?");
+    s.Bind(1, paused ? PRINTER_STATUS_PAUSED : 0).Bind(2, name);
+    return s.Run() && sqlite3_changes(Db()) > 0;
+}
+
+DWORD AddJob(const std::string &printer, const std::string &document, const std::string &user) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt p("SELECT name FROM printers WHERE name = ?");
+    p.Bind(1, printer);
+    if (!p.Step()) return 0;
+    std::string exact = p.Text(0);
+    Stmt s("INSERT INTO jobs(printer, document, user, machine, submitted) VALUES(?, ?, ?, ?, ?)");
+    char host[256] = "localhost";
+    gethostname(host, sizeof host - 1);
+    s.Bind(1, exact).Bind(2, document).Bind(3, user).Bind(4, std::string("\\\\") + host)
+        .Bind(5, (long long)time(nullptr));
+    if (!s.Run()) return 0;
+    return (DWORD)sqlite3_last_insert_rowid(Db());
+}
+
+std::vector<JobView> Jobs(const std::string &printer) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    std::vector<JobRow> rows = printer.empty() ? QueryJobs("", "") : QueryJobs("WHERE printer = ?", printer);
+    std::vector<JobView> out;
+    DWORD pos = 0;
+    for (const JobRow &r : rows)
+        out.push_back({r.id, r.printer, r.document, r.user, r.statusText, r.status, ++pos});
+    return out;
+}
+
+bool GetJob(DWORD id, JobView *out) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(id));
+    if (rows.empty()) return false;
+    const JobRow &r = rows[0];
+    *out = {r.id, r.printer, r.document, r.user, r.statusText, r.status, 0};
+    return true;
+}
+
+bool ControlJob(DWORD id, DWORD command) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    const char *sql = nullptr;
+    switch (command) {
+    case JOB_CONTROL_PAUSE: sql = "UPDATE jobs SET status = status | 1 WHERE id = ?"; break;
+    case JOB_CONTROL_RESUME: sql = "UPDATE jobs SET status = status & ~1 WHERE id = ?"; break;
+    case JOB_CONTROL_CANCEL:
+    case JOB_CONTROL_DELETE: sql = "UPDATE jobs SET status = status | 4 WHERE id = ?"; break;
+    case JOB_CONTROL_RESTART: sql = "UPDATE jobs SET status = status & ~2 WHERE id = ?"; break;
+    case JOB_CONTROL_SENT_TO_PRINTER: sql = "DELETE FROM jobs WHERE id = ?"; break;
+    default: return false;
+    }
+    Stmt s(sql);
+    s.Bind(1, (long long)id);
+    return s.Run() && sqlite3_changes(Db()) > 0;
+}
+
+bool SetJobStatusBits(DWORD id, DWORD set, DWORD clear) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("UPDATE jobs SET status = (status | ?) & ~? WHERE id = ?");
+    s.Bind(1, (long long)set).Bind(2, (long long)clear).Bind(3, (long long)id);
+    return s.Run() && sqlite3_changes(Db()) > 0;
+}
+
+DWORD RenumberJob(DWORD id) {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Transaction t;
+    Stmt m("SELECT max(id) + 1 FROM jobs");
+    if (!m.Step()) return 0;
+    DWORD fresh = (DWORD)m.Int(0);
+    Stmt s("UPDATE jobs SET id = ? WHERE id = ?");
+    s.Bind(1, (long long)fresh).Bind(2, (long long)id);
+    if (!s.Run() || sqlite3_changes(Db()) == 0) return 0;
+    t.Commit();
+    return fresh;
+}
+
+bool RemoveJob(DWORD id) { return ControlJob(id, JOB_CONTROL_SENT_TO_PRINTER); }
+
+void SetStatusHook(std::function<void(DWORD, const std::string &)> hook) {
+    std::lock_guard<std::mutex> lock(g_hookLock);
+    g_statusHook = std::move(hook);
+}
+
+}  // namespace qvhost
+
+using namespace qvhost;
+
+extern "C" {
+
+BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA) {
+    if (!name || !printer) return Fail(ERROR_INVALID_PARAMETER);
+    int left = TheFaults().openPrinterFailures.load();
+    while (left > 0 && !TheFaults().openPrinterFailures.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left > 0) return Fail(ERROR_INVALID_PRINTER_NAME);
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("SELECT name FROM printers WHERE name = ?");
+    s.Bind(1, name);
+    if (!s.Step()) return Fail(ERROR_INVALID_PRINTER_NAME);
+    *printer = (HANDLE) new PrinterObj{kPrinterMagic, s.Text(0)};
+    g_openPrinters++;
+    return TRUE;
+}
+
+BOOL WINAPI ClosePrinter(HANDLE printer) {
+    PrinterObj *p = AsPrinter(printer);
+    if (!p) return Fail(ERROR_INVALID_HANDLE);
+    p->magic = 0;
+    delete p;
+    g_openPrinters--;
+    return TRUE;
+}
+
+BOOL WINAPI GetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size,
+                    LPDWORD needed) {
+    PrinterObj *p = AsPrinter(printer);
+    if (!p) return Fail(ERROR_INVALID_HANDLE);
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    if (JobUnreadable(jobId)) return Fail(ERROR_INVALID_PARAMETER);
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(jobId));
+    if (rows.empty() || lstrcmpiA(rows[0].printer.c_str(), p->name.c_str()) != 0)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD need = (DWORD)JobSize(rows[0]);
+    if (needed) *needed = need;
+    if (!job || size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk(job, size);
+    FillJob(rows[0], (JOB_INFO_2A *)job, pk, 0);
+    return TRUE;
+}
+
+BOOL WINAPI SetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD command) {
+    PrinterObj *p = AsPrinter(printer);
+    if (!p) return Fail(ERROR_INVALID_HANDLE);
+    if (JobUnreadable(jobId)) return Fail(ERROR_INVALID_PARAMETER);
+    std::unique_lock<std::recursive_mutex> lock(DbMutex());
+    std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(jobId));
+    if (rows.empty() || lstrcmpiA(rows[0].printer.c_str(), p->name.c_str()) != 0)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (level == 0) {
+        if (!ControlJob(jobId, command)) return Fail(ERROR_INVALID_PARAMETER);
+        return TRUE;
+    }
+    if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
+    if (!job) return Fail(ERROR_INVALID_PARAMETER);
+    LPSTR text = level == 2 ? ((JOB_INFO_2A *)job)->pStatus : nullptr;
+    std::string status = text ? std::string(text, strnlen(text, 1024)) : "";
+    Stmt s("UPDATE jobs SET status_text = ? WHERE id = ?");
+    s.Bind(1, status).Bind(2, (long long)jobId);
+    if (!s.Run()) return Fail(ERROR_ACCESS_DENIED);
+    if (command) ControlJob(jobId, command);
+    lock.unlock();
+    std::function<void(DWORD, const std::string &)> hook;
+    {
+        std::lock_guard<std::mutex> hl(g_hookLock);
+        hook = g_statusHook;
+    }
+    if (hook && rows[0].statusText != status) hook(jobId, status);
+    return TRUE;
+}
+
+BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE jobs,
+                      DWORD size, LPDWORD needed, LPDWORD returned) {
+    PrinterObj *p = AsPrinter(printer);
+    if (!p) return Fail(ERROR_INVALID_HANDLE);
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    std::vector<JobRow> rows = QueryJobs("WHERE printer = ?", p->name, firstJob, count);
+    size_t need = 0;
+    for (const JobRow &r : rows) need += JobSize(r);
+    if (needed) *needed = (DWORD)need;
+    if (returned) *returned = 0;
+    if (size < need || (!jobs && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk(jobs, size);
+    for (size_t i = 0; i < rows.size(); ++i)
+        FillJob(rows[i], (JOB_INFO_2A *)jobs + i, pk, firstJob + (DWORD)i + 1);
+    if (returned) *returned = (DWORD)rows.size();
+    return TRUE;
+}
+
+BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWORD size,
+                          LPDWORD needed, LPDWORD returned) {
+    if (TheFaults().enumPrinters) return Fail(ERROR_ACCESS_DENIED);
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    if (!(flags & PRINTER_ENUM_LOCAL)) {
+        if (needed) *needed = 0;
+        if (returned) *returned = 0;
+        return TRUE;
+    }
+    std::vector<PrinterView> list = Printers();
+    static const std::string empty, driver = "Generic / Text Only", proc = "WinPrint", raw = "RAW";
+    size_t need = 0;
+    for (const PrinterView &v : list)
+        need += sizeof(PRINTER_INFO_2A) + Strs({&v.name, &v.port, &driver, &proc, &raw});
+    if (needed) *needed = (DWORD)need;
+    if (returned) *returned = 0;
+    if (size < need || (!printers && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk(printers, size);
+    for (size_t i = 0; i < list.size(); ++i) {
+        PRINTER_INFO_2A *pi = (PRINTER_INFO_2A *)printers + i;
+        memset(pi, 0, sizeof *pi);
+        pi->pPrinterName = pk.Put(list[i].name);
+        pi->pPortName = pk.Put(list[i].port);
+        pi->pDriverName = pk.Put(driver);
+        pi->pPrintProcessor = pk.Put(proc);
+        pi->pDatatype = pk.Put(raw);
+        pi->Status = list[i].status;
+        pi->cJobs = list[i].jobs;
+    }
+    if (returned) *returned = (DWORD)list.size();
+    return TRUE;
+}
+
+BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                       LPDWORD returned) {
+    if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
+    struct Entry {
+        std::string name, monitor, description;
+    };
+    std::vector<Entry> all = {{"LPT1:", "Local Port", "Local Port"},
+                              {"COM1:", "Local Port", "Local Port"},
+                              {"FILE:", "Local Port", "Local Port"}};
+    for (EnumPortsFn fn : LoadedMonitors()) {
+        DWORD need = 0, count = 0;
+        fn(nullptr, 2, nullptr, 0, &need, &count);
+        if (!need) continue;
+        std::vector<BYTE> buf(need);
+        if (!fn(nullptr, 2, buf.data(), need, &need, &count)) continue;
+        PORT_INFO_2A *pi = (PORT_INFO_2A *)buf.data();
+        for (DWORD i = 0; i < count; ++i)
+            all.push_back({pi[i].pPortName ? pi[i].pPortName : "",
+                           pi[i].pMonitorName ? pi[i].pMonitorName : "",
+                           pi[i].pDescription ? pi[i].pDescription : ""});
+    }
+    size_t need = 0;
+    for (const Entry &e : all)
+        need += level == 1 ? sizeof(PORT_INFO_1A) + e.name.size() + 1
+                           : sizeof(PORT_INFO_2A) + Strs({&e.name, &e.monitor, &e.description});
+    if (needed) *needed = (DWORD)need;
+    if (size < need || (!ports && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk(ports, size);
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (level == 1) {
+            ((PORT_INFO_1A *)ports)[i].pName = pk.Put(all[i].name);
+        } else {
+            PORT_INFO_2A *pi = (PORT_INFO_2A *)ports + i;
+            pi->pPortName = pk.Put(all[i].name);
+            pi->pMonitorName = pk.Put(all[i].monitor);
+            pi->pDescription = pk.Put(all[i].description);
+            pi->fPortType = PORT_TYPE_WRITE;
+            pi->Reserved = 0;
+        }
+    }
+    if (returned) *returned = (DWORD)all.size();
+    return TRUE;
+}
+
+}  // extern "C"

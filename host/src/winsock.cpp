@@ -1,0 +1,275 @@
+// Windows Sockets 1.1 for the host build: the Win32-typed front over ws_backend, which
+// holds the POSIX side (select with Winsock's meaning, no SIGPIPE, the virtual clock).
+#include <winsock.h>
+
+#include "ws_backend.h"
+
+namespace {
+
+thread_local int t_wsaError = 0;
+
+int Fail(int wsaError) {
+    t_wsaError = wsaError;
+    return SOCKET_ERROR;
+}
+// Backend results: >= 0 success, else a negated WSAE* code.
+int Result(long r) { return r < 0 ? Fail((int)-r) : (int)r; }
+
+void CopyText(char *dst, const char *src, int cap) {
+    int i = 0;
+    for (; src[i] && i < cap - 1; ++i) dst[i] = src[i];
+    dst[i] = 0;
+}
+
+bool ParsePart(const char *&p, uint32_t *out) {
+    if (!(*p >= '0' && *p <= '9')) return false;
+    uint64_t v = 0;
+    int base = 10;
+    if (*p == '0') {
+        base = 8;
+        ++p;
+        if (*p == 'x' || *p == 'X') {
+            base = 16;
+            ++p;
+            if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f') || (*p >= 'A' && *p <= 'F')))
+                return false;
+        }
+    }
+    for (;; ++p) {
+        int d;
+        if (*p >= '0' && *p <= '9') d = *p - '0';
+        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
+        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
+        else break;
+        if (d >= base) return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFull) return false;
+    }
+    *out = (uint32_t)v;
+    return true;
+}
+
+struct HostentStore {
+    struct hostent he;
+    char name[256];
+    char *aliases[1];
+    char *addrList[9];
+    uint32_t addrs[8];
+};
+thread_local HostentStore t_host;
+struct ServentStore {
+    struct servent se;
+    char name[64];
+    char proto[16];
+    char *aliases[1];
+};
+thread_local ServentStore t_serv;
+
+}  // namespace
+
+extern "C" {
+
+int WSAAPI WSAStartup(WORD version, LPWSADATA data) {
+    if (qvws::StartupFails()) return WSASYSNOTREADY;
+    if ((version & 0xff) < 1) return WSAVERNOTSUPPORTED;
+    if (data) {
+        *data = WSADATA();
+        data->wVersion = 0x0101;
+        data->wHighVersion = 0x0101;
+        CopyText(data->szDescription, "QVLMR host sockets", sizeof data->szDescription);
+        CopyText(data->szSystemStatus, "Running", sizeof data->szSystemStatus);
+        data->iMaxSockets = 256;
+    }
+    return 0;
+}
+
+int WSAAPI WSACleanup(void) { return 0; }
+int WSAAPI WSAGetLastError(void) { return t_wsaError; }
+void WSAAPI WSASetLastError(int error) { t_wsaError = error; }
+
+SOCKET WSAAPI socket(int af, int type, int) {
+    if (af != AF_INET || type != SOCK_STREAM) {
+        Fail(WSAEAFNOSUPPORT);
+        return INVALID_SOCKET;
+    }
+    int fd = qvws::Socket();
+    if (fd < 0) {
+        Fail(-fd);
+        return INVALID_SOCKET;
+    }
+    return (SOCKET)fd;
+}
+
+int WSAAPI bind(SOCKET s, const struct sockaddr *addr, int len) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (!addr || len < (int)sizeof(struct sockaddr_in)) return Fail(WSAEFAULT);
+    const struct sockaddr_in *a = (const struct sockaddr_in *)addr;
+    return Result(qvws::Bind(s, a->sin_addr.s_addr, a->sin_port));
+}
+
+int WSAAPI connect(SOCKET s, const struct sockaddr *addr, int len) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (!addr || len < (int)sizeof(struct sockaddr_in)) return Fail(WSAEFAULT);
+    const struct sockaddr_in *a = (const struct sockaddr_in *)addr;
+    return Result(qvws::Connect(s, a->sin_addr.s_addr, a->sin_port));
+}
+
+int WSAAPI select(int, fd_set *readfds, fd_set *writefds, fd_set *exceptfds,
+                  const struct timeval *timeout) {
+    uintptr_t lists[3][FD_SETSIZE];
+    unsigned counts[3] = {0, 0, 0};
+    fd_set *sets[3] = {readfds, writefds, exceptfds};
+    for (int k = 0; k < 3; ++k) {
+        if (!sets[k]) continue;
+        for (u_int i = 0; i < sets[k]->fd_count && i < FD_SETSIZE; ++i) {
+            if (!qvws::Known(sets[k]->fd_array[i])) return Fail(WSAENOTSOCK);
+            lists[k][counts[k]++] = sets[k]->fd_array[i];
+        }
+    }
+    if (counts[0] + counts[1] + counts[2] == 0) return Fail(WSAEINVAL);
+    long long ms = timeout ? (long long)timeout->tv_sec * 1000 + timeout->tv_usec / 1000 : -1;
+    int r = qvws::Select(lists[0], &counts[0], lists[1], &counts[1], lists[2], &counts[2], ms);
+    if (r < 0) return Fail(-r);
+    for (int k = 0; k < 3; ++k) {
+        if (!sets[k]) continue;
+        sets[k]->fd_count = counts[k];
+        for (unsigned i = 0; i < counts[k]; ++i) sets[k]->fd_array[i] = lists[k][i];
+    }
+    return r;
+}
+
+int WSAAPI send(SOCKET s, const char *buf, int len, int) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (len < 0 || (!buf && len)) return Fail(WSAEFAULT);
+    return Result(qvws::Send(s, buf, len));
+}
+
+int WSAAPI recv(SOCKET s, char *buf, int len, int flags) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (len < 0 || (!buf && len)) return Fail(WSAEFAULT);
+    return Result(qvws::Recv(s, buf, len, (flags & MSG_PEEK) != 0));
+}
+
+int WSAAPI shutdown(SOCKET s, int how) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    return Result(qvws::Shutdown(s, how)) < 0 ? SOCKET_ERROR : 0;
+}
+
+int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (level != SOL_SOCKET) return Fail(10042); /* WSAENOPROTOOPT */
+    if (name == SO_LINGER) {
+        if (!value || len < (int)sizeof(struct linger)) return Fail(WSAEFAULT);
+        const struct linger *l = (const struct linger *)value;
+        return Result(qvws::SetLinger(s, l->l_onoff != 0, l->l_linger)) < 0 ? SOCKET_ERROR : 0;
+    }
+    if (name == SO_REUSEADDR) {
+        if (!value || len < 1) return Fail(WSAEFAULT);
+        int on = len >= 4 ? *(const int *)value : *value;
+        return Result(qvws::SetReuseAddr(s, on != 0)) < 0 ? SOCKET_ERROR : 0;
+    }
+    return Fail(10042);
+}
+
+int WSAAPI closesocket(SOCKET s) { return Result(qvws::Close(s)) < 0 ? SOCKET_ERROR : 0; }
+
+int WSAAPI ioctlsocket(SOCKET s, long cmd, u_long *arg) {
+    if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if ((unsigned long)cmd != FIONBIO || !arg) return Fail(WSAEINVAL);
+    return Result(qvws::SetNonBlocking(s, *arg != 0)) < 0 ? SOCKET_ERROR : 0;
+}
+
+u_short WSAAPI htons(u_short v) { return (u_short)((v >> 8) | (v << 8)); }
+u_short WSAAPI ntohs(u_short v) { return (u_short)((v >> 8) | (v << 8)); }
+u_long WSAAPI htonl(u_long v) { return __builtin_bswap32(v); }
+u_long WSAAPI ntohl(u_long v) { return __builtin_bswap32(v); }
+
+u_long WSAAPI inet_addr(const char *text) {
+    if (!text) return INADDR_NONE;
+    uint32_t parts[4];
+    int n = 0;
+    const char *p = text;
+    for (;;) {
+        if (n == 4 || !ParsePart(p, &parts[n])) return INADDR_NONE;
+        ++n;
+        if (*p != '.') break;
+        ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p) return INADDR_NONE;
+    uint32_t v;
+    switch (n) {
+    case 1: v = parts[0]; break;
+    case 2:
+        if (parts[0] > 255 || parts[1] > 0xFFFFFF) return INADDR_NONE;
+        v = parts[0] << 24 | parts[1];
+        break;
+    case 3:
+        if (parts[0] > 255 || parts[1] > 255 || parts[2] > 0xFFFF) return INADDR_NONE;
+        v = parts[0] << 24 | parts[1] << 16 | parts[2];
+        break;
+    default:
+        for (int i = 0; i < 4; ++i)
+            if (parts[i] > 255) return INADDR_NONE;
+        v = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
+    }
+    return htonl(v);
+}
+
+struct hostent *WSAAPI gethostbyname(const char *name) {
+    int length = 0;
+    while (name && name[length] && length < 256) ++length;
+    if (!name || length >= (int)sizeof t_host.name) {
+        t_wsaError = WSAEFAULT;
+        return nullptr;
+    }
+    HostentStore &h = t_host;
+    h = HostentStore();
+    int n = qvws::LookupHost(name, h.addrs, 8);
+    if (n <= 0) {
+        t_wsaError = WSAHOST_NOT_FOUND;
+        return nullptr;
+    }
+    CopyText(h.name, name, sizeof h.name);
+    for (int i = 0; i < n; ++i) h.addrList[i] = (char *)&h.addrs[i];
+    h.he.h_name = h.name;
+    h.he.h_aliases = h.aliases;
+    h.he.h_addrtype = AF_INET;
+    h.he.h_length = 4;
+    h.he.h_addr_list = h.addrList;
+    return &h.he;
+}
+
+struct servent *WSAAPI getservbyport(int port, const char *proto) {
+    ServentStore &s = t_serv;
+    s = ServentStore();
+    if (!qvws::ServiceByPort((uint16_t)port, proto, s.name, sizeof s.name, s.proto, sizeof s.proto)) {
+        t_wsaError = WSANO_DATA;
+        return nullptr;
+    }
+    s.se.s_name = s.name;
+    s.se.s_aliases = s.aliases;
+    s.se.s_port = (short)port;
+    s.se.s_proto = s.proto;
+    return &s.se;
+}
+
+int WSAAPI gethostname(char *name, int len) {
+    char host[256];
+    int r = qvws::HostName(host, sizeof host);
+    if (r < 0) return Fail(-r);
+    int n = 0;
+    while (host[n]) ++n;
+    if (!name || len <= n) return Fail(WSAEFAULT);
+    CopyText(name, host, len);
+    return 0;
+}
+
+int WSAAPI __WSAFDIsSet(SOCKET s, fd_set *set) {
+    if (!set) return 0;
+    for (u_int i = 0; i < set->fd_count && i < FD_SETSIZE; ++i)
+        if (set->fd_array[i] == s) return 1;
+    return 0;
+}
+
+}  // extern "C"

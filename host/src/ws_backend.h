@@ -1,0 +1,38 @@
+// The state and logic behind the Winsock calls, with plain C types only: the Winsock
+// front (winsock.cpp) cannot see POSIX or C++ library headers, whose socket names and
+// BSD types collide with Winsock's.
+#ifndef QVLMR_HOST_WS_BACKEND_H
+#define QVLMR_HOST_WS_BACKEND_H
+
+#include <stdint.h>
+
+namespace qvws {
+
+// Results are >= 0 on success, else a WSAE* code negated.
+bool StartupFails();
+int Socket();  // a descriptor
+bool Known(uintptr_t s);
+int Bind(uintptr_t s, uint32_t addrNet, uint16_t portNet);
+int Connect(uintptr_t s, uint32_t addrNet, uint16_t portNet);
+long Send(uintptr_t s, const void *buf, long len);
+long Recv(uintptr_t s, void *buf, long len, bool peek);
+int Shutdown(uintptr_t s, int how);
+int SetLinger(uintptr_t s, bool on, int seconds);
+int SetReuseAddr(uintptr_t s, bool on);
+int SetNonBlocking(uintptr_t s, bool on);
+int Close(uintptr_t s);
+
+// select: the three lists are rewritten with the ready sockets; counts in and out.
+// timeoutMs < 0: no limit.
+int Select(uintptr_t *readList, unsigned *readCount, uintptr_t *writeList, unsigned *writeCount,
+           uintptr_t *exceptList, unsigned *exceptCount, long long timeoutMs);
+
+// Name services. Lookup fills up to max addresses (network order).
+int LookupHost(const char *name, uint32_t *addrs, int max);
+bool ServiceByPort(uint16_t portNet, const char *proto, char *name, int nameSize, char *protoOut,
+                   int protoSize);
+int HostName(char *out, int capacity);  // 0, or a negated WSAE* code
+
+}  // namespace qvws
+
+#endif

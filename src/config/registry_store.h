@@ -1,0 +1,35 @@
+// The monitor's registry tree under HKEY_LOCAL_MACHINE\...\Print\Monitors\QV TCP/IP LMR Port.
+// Every operation opens its key by full path, does one thing, closes it, and returns 0 or
+// -1. Callers hold MonitorLock.
+#ifndef QVLMR_REGISTRY_STORE_H
+#define QVLMR_REGISTRY_STORE_H
+
+#include <windows.h>
+
+#define REGISTRY_TEXT_SIZE 256
+#define KEY_PATH_SIZE 256
+#define ACCESS_FULL 0xF003F
+#define ACCESS_READ 0x20019
+#define ACCESS_WRITE 0x20006
+
+LONG ReadMonitorSettingDword(const char *subkey, const char *valueName, DWORD *value);
+LONG QueryMonitorSettingString(const char *subkey, const char *valueName, char *text256);
+LONG ReadMonitorSettingString(const char *subkey, const char *valueName, char *text256);
+LONG WriteMonitorSettingDword(const char *subkey, const char *valueName, DWORD value);
+LONG SetMonitorSettingString(const char *subkey, const char *valueName, const char *text);
+LONG WriteMonitorSettingString(const char *subkey, const char *valueName, const char *text);
+LONG DeleteMonitorSetting(const char *subkey, const char *valueName);
+
+LONG ReadPortSettingDword(const char *portName, const char *valueName, DWORD *value);
+LONG QueryPortSettingString(const char *portName, const char *valueName, char *text256);
+LONG ReadPortSettingString(const char *portName, const char *valueName, char *text256);
+LONG WritePortSettingDword(const char *portName, const char *valueName, DWORD value);
+LONG SetPortSettingString(const char *portName, const char *valueName, const char *text);
+LONG WritePortSettingString(const char *portName, const char *valueName, const char *text);
+LONG CreatePortSettingsKey(const char *portName);
+LONG DeletePortSettingsKey(const char *portName);
+
+// The monitor key's path (no trailing backslash), optionally extended by "\" + part.
+BOOL BuildMonitorKeyPath(char *path, const char *part1, const char *part2);
+
+#endif

@@ -1,0 +1,162 @@
+#include "job_common.h"
+
+#include "../config/registry_store.h"
+#include "../monitor/monitor_state.h"
+#include "../monitor/text.h"
+#include "../net/tcp_connection.h"
+#include "job_control.h"
+#include "spool_directory.h"
+
+#include <winspool.h>
+
+BOOL AttemptGoesOn(int result) {
+    return result == ATTEMPT_RETRY_LATER || result == ATTEMPT_RESUMED || result == ATTEMPT_RETRY_NOW;
+}
+
+DWORD NextDeliveryWait(DWORD wait, int result) {
+    if (result == ATTEMPT_RETRY_LATER) {
+        wait *= 2;
+        if (wait > LONGEST_DELIVERY_WAIT) wait = FIRST_DELIVERY_WAIT;
+        return wait;
+    }
+    if (result == ATTEMPT_RESUMED || result == ATTEMPT_RETRY_NOW) return FIRST_DELIVERY_WAIT;
+    return wait;
+}
+
+BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+    record->docInfoLevel = level;
+    record->printer = 0;
+    record->printerName = DuplicateString(printerName);
+    record->jobFile = INVALID_HANDLE_VALUE;
+    if (!record->printerName || !docInfo || !((DOC_INFO_1A *)docInfo)->pDocName) return FALSE;
+    BOOL opened = FALSE;
+    for (int tries = 0; tries < PRINTER_OPEN_TRIES && !opened; ++tries) {
+        Sleep(PRINTER_OPEN_PAUSE);
+        HANDLE printer = 0;
+        EnterMonitorLock();
+        opened = OpenPrinterA(record->printerName, &printer, 0);
+        LeaveMonitorLock();
+        if (opened) record->printer = printer;
+    }
+    Sleep(0);
+    if (!opened) return FALSE;
+    record->jobId = jobId;
+    return TRUE;
+}
+
+void ReadPrinterAddress(PortRecord *record) {
+    ReadMonitorSettingString("Ports", record->portName, record->hostAddress);
+    if (ReadPortSettingString(record->portName, "PrtQName", record->queueName) != 0 ||
+        !record->queueName[0])
+        CopyText(record->queueName, TEXT_FIELD_SIZE, record->portName);
+}
+
+void ResetJobFields(PortRecord *record) {
+    record->errorClass = 0;
+    record->errorCode = 0;
+    record->jobNumber = 0;
+    record->socket = INVALID_SOCKET;
+    record->localPort = HIGHEST_LOCAL_PORT;
+    record->dataFileName[0] = 0;
+    record->controlFileName[0] = 0;
+    record->hostName[0] = 0;
+    CopyText(record->printFormat, TEXT_FIELD_SIZE, "l");
+}
+
+void FillUserAndHost(PortRecord *record) {
+    DWORD size = TEXT_FIELD_SIZE;
+    if (!GetUserNameA(record->userName, &size)) record->userName[0] = 0;
+    record->userName[TEXT_FIELD_SIZE - 1] = 0;
+    size = TEXT_FIELD_SIZE;
+    if (!GetComputerNameA(record->hostName, &size)) CopyText(record->hostName, TEXT_FIELD_SIZE, "unknown");
+    record->hostName[TEXT_FIELD_SIZE - 1] = 0;
+}
+
+void CopyDocumentName(PortRecord *record, LPBYTE docInfo) {
+    // Longer names are cut to the field; the control file uses at most 131 bytes anyway.
+    CopyText(record->documentName, DOCUMENT_NAME_SIZE, ((DOC_INFO_1A *)docInfo)->pDocName);
+}
+
+BOOL TakeJobNumber(PortRecord *record) {
+    EnterMonitorLock();
+    record->jobNumber = NextJobNumber();
+    LeaveMonitorLock();
+    char number[4];
+    FormatJobNumber(number, record->jobNumber);
+    CopyText(record->jobBaseName, TEXT_FIELD_SIZE, "QVLMR");
+    return AppendText(record->jobBaseName, TEXT_FIELD_SIZE, number);
+}
+
+void SetDocumentStarted(PortRecord *record, BOOL started) {
+    EnterMonitorLock();
+    if (started) record->flags |= PORT_FLAG_DOC_STARTED;
+    else record->flags &= ~(DWORD)PORT_FLAG_DOC_STARTED;
+    LeaveMonitorLock();
+}
+
+void ReleasePrinter(PortRecord *record) {
+    if (record->printer) ClosePrinter(record->printer);
+    record->printer = 0;
+    FreeBlock(record->printerName);
+    record->printerName = 0;
+}
+
+void ReportJobSent(PortRecord *record) {
+    EnterMonitorLock();
+    SetJobA(record->printer, record->jobId, 0, 0, JOB_CONTROL_SENT_TO_PRINTER);
+    LeaveMonitorLock();
+}
+
+FailureDecision DecideFailure(PortRecord *record) {
+    FailureDecision d = {ActionResult, 0, ATTEMPT_DELIVERED};
+    LONG code = record->errorCode;
+    switch (record->errorClass) {
+    case CLASS_FAILURE:
+        if ((code >= 1 && code <= 6) || (code >= 10 && code <= 12) || (code >= 40 && code <= 41)) {
+            d.action = ActionWait;
+            d.text = TEXT_NETWORK_ERROR;
+        } else if (code >= 20 && code <= 22) {
+            d.action = ActionHold;
+            d.text = TEXT_SPOOL_ERROR;
+        } else if (code == CODE_JOB_NOT_FOUND) {
+            d.result = ATTEMPT_GIVE_UP;
+        } else {
+            d.action = ActionHold;
+            d.text = TEXT_UNSPECIFIED_ERROR;
+        }
+        break;
+    case CLASS_REFUSED:
+        d.action = ActionWait;
+        d.text = TEXT_SENDING;
+        break;
+    case CLASS_DELETING: d.result = ATTEMPT_DELETED; break;
+    case CLASS_TIMEOUT: d.result = ATTEMPT_RETRY_NOW; break;
+    case CLASS_PAUSED:
+        d.action = ActionHold;
+        d.text = TEXT_PAUSED;
+        break;
+    default: break;
+    }
+    return d;
+}
+
+int HoldForUser(PortRecord *record, const char *text, BOOL pauseJob) {
+    if (pauseJob) ControlJob(record, JOB_CONTROL_PAUSE);
+    if (text && !SetJobStatusTextRetry(record, text, JOB_TRIES)) return ATTEMPT_GIVE_UP;
+    for (;;) {
+        DWORD status = 0;
+        if (!GetJobStatusRetry(record, &status, JOB_TRIES)) return ATTEMPT_GIVE_UP;
+        if (status & JOB_STATUS_DELETING) return ATTEMPT_DELETED;
+        if (!(status & JOB_STATUS_PAUSED)) return ATTEMPT_RESUMED;
+        Sleep(1000);
+    }
+}
+
+int WaitThenRetry(PortRecord *record, DWORD wait, const char *text) {
+    int outcome = PauseWithJobCheck(record, (int)wait, JOB_TRIES);
+    if (outcome == WAIT_JOB_DELETING) return ATTEMPT_DELETED;
+    if (outcome == WAIT_JOB_NOT_FOUND) return ATTEMPT_GIVE_UP;
+    if (outcome == WAIT_TIME_PASSED) return ATTEMPT_RETRY_LATER;
+    // The user paused the job during the wait: hold it until resumed or deleted.
+    return HoldForUser(record, text ? TEXT_PAUSED : 0, FALSE);
+}

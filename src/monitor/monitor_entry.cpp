@@ -1,0 +1,142 @@
+// The module entry, start-up, and the routing of job calls by protocol mode.
+#include "../config/registry_store.h"
+#include "../jobs/direct_job.h"
+#include "../jobs/spool_directory.h"
+#include "../jobs/spooled_lpr_job.h"
+#include "../ui/port_setup.h"
+#include "monitor_state.h"
+#include "monitor_table.h"
+#include "port_enum.h"
+#include "port_record.h"
+
+namespace {
+
+BOOL WINAPI StartDocPort(HANDLE port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+    PortRecord *record = (PortRecord *)port;
+    if (!record) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    EnterMonitorLock();
+    DWORD protocol = 0;
+    if (ReadPortSettingDword(record->portName, "Protocol", &protocol) != 0) protocol = SpooledLpr;
+    record->protocol = (LONG)protocol;
+    LeaveMonitorLock();
+    if (record->protocol == SpooledLpr)
+        return SpooledStartDoc(record, printerName, jobId, level, docInfo);
+    if (record->protocol == StreamedLpr || record->protocol == RawTcp)
+        return DirectStartDoc(record, printerName, jobId, level, docInfo);
+    return TRUE;
+}
+
+BOOL WINAPI WritePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
+    PortRecord *record = (PortRecord *)port;
+    if (!record) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (record->protocol == SpooledLpr) return SpooledWrite(record, buffer, size, written);
+    if (record->protocol == StreamedLpr || record->protocol == RawTcp)
+        return DirectWrite(record, buffer, size, written);
+    // Nothing is delivered in other modes; the spooler is told the bytes were taken so it
+    // does not resubmit them forever.
+    if (written) *written = size;
+    return TRUE;
+}
+
+BOOL WINAPI ReadPort(HANDLE port, LPBYTE, DWORD, LPDWORD) {
+    PortRecord *record = (PortRecord *)port;
+    if (!record) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (record->protocol >= SpooledLpr && record->protocol <= RawTcp) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI EndDocPort(HANDLE port) {
+    PortRecord *record = (PortRecord *)port;
+    if (!record) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (record->protocol == SpooledLpr) return SpooledEndDoc(record);
+    if (record->protocol == StreamedLpr || record->protocol == RawTcp) return DirectEndDoc(record);
+    return TRUE;
+}
+
+BOOL WINAPI GetPrinterDataFromPort(HANDLE, DWORD, LPSTR, LPSTR, DWORD, LPSTR, DWORD, LPDWORD) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) { return FALSE; }
+
+void LoadPortList() {
+    HKEY monitors = 0, monitor = 0, ports = 0, config = 0;
+    DWORD portsDisposition = 0, configDisposition = 0;
+    // A missing monitor key (not installed) leaves the list empty.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITORS_KEY_PATH, 0, ACCESS_FULL, &monitors) != ERROR_SUCCESS)
+        return;
+    if (RegOpenKeyExA(monitors, MONITOR_NAME, 0, ACCESS_FULL, &monitor) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(monitor, "Ports", 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_FULL, 0, &ports,
+                            &portsDisposition) != ERROR_SUCCESS)
+            ports = 0;
+        if (RegCreateKeyExA(monitor, "Config", 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_FULL, 0, &config,
+                            &configDisposition) != ERROR_SUCCESS)
+            config = 0;
+        if (ports && portsDisposition != REG_CREATED_NEW_KEY) {
+            for (DWORD index = 0;; ++index) {
+                char name[REGISTRY_TEXT_SIZE];
+                DWORD nameLength = sizeof name;
+                if (RegEnumValueA(ports, index, name, &nameLength, 0, 0, 0, 0) != ERROR_SUCCESS) break;
+                name[sizeof name - 1] = 0;
+                CreatePortRecord(name);
+            }
+        }
+        if (config) RegCloseKey(config);
+        if (ports) RegCloseKey(ports);
+        RegCloseKey(monitor);
+    }
+    RegCloseKey(monitors);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        ModuleInstance = instance;
+        InitMonitorLock();
+        DisableThreadLibraryCalls((HMODULE)instance);
+    }
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR, LPMONITOR monitor) {
+    EnterMonitorLock();
+    LoadPortList();
+    if (monitor) {
+        monitor->pfnEnumPorts = EnumPorts;
+        monitor->pfnOpenPort = OpenPort;
+        monitor->pfnOpenPortEx = 0;
+        monitor->pfnStartDocPort = StartDocPort;
+        monitor->pfnWritePort = WritePort;
+        monitor->pfnReadPort = ReadPort;
+        monitor->pfnEndDocPort = EndDocPort;
+        monitor->pfnClosePort = ClosePort;
+        monitor->pfnAddPort = AddPort;
+        monitor->pfnConfigurePort = ConfigurePort;
+        monitor->pfnDeletePort = DeletePort;
+        monitor->pfnGetPrinterDataFromPort = GetPrinterDataFromPort;
+        monitor->pfnSetPortTimeOuts = SetPortTimeOuts;
+    }
+    char spoolDir[SPOOL_PATH_SIZE];
+    ResolveSpoolDirectory(spoolDir);
+    RemoveStaleJobFiles(spoolDir);
+    LeaveMonitorLock();
+    WSADATA data;
+    return WSAStartup(0x0101, &data) == 0 ? TRUE : FALSE;
+}

@@ -1,0 +1,217 @@
+#include "tcp_connection.h"
+
+#include "../jobs/job_control.h"
+#include "../monitor/text.h"
+
+#include <winspool.h>
+
+namespace {
+
+void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
+    record->errorClass = errorClass;
+    record->errorCode = errorCode;
+}
+
+// Maps a wait that ended on the job or the socket to the record's outcome pair.
+void SetWaitOutcome(PortRecord *record, int outcome, LONG selectFailedCode) {
+    switch (outcome) {
+    case WAIT_JOB_DELETING: SetOutcome(record, CLASS_DELETING, CODE_JOB_DELETING); break;
+    case WAIT_JOB_PAUSED: SetOutcome(record, CLASS_PAUSED, CODE_JOB_PAUSED); break;
+    case WAIT_JOB_NOT_FOUND: SetOutcome(record, CLASS_FAILURE, CODE_JOB_NOT_FOUND); break;
+    case WAIT_POLLS_USED: SetOutcome(record, CLASS_TIMEOUT, CODE_TIMEOUT); break;
+    default: SetOutcome(record, CLASS_FAILURE, selectFailedCode); break;
+    }
+}
+
+// One job-state check: 0 to go on, else the WaitOutcome that ends the wait.
+int CheckJob(PortRecord *record, int tries) {
+    DWORD status = JOB_STATUS_PAUSED | JOB_STATUS_DELETING;
+    int hit = 0;
+    if (!TestJobStatusRetry(record, &status, &hit, tries)) return WAIT_JOB_NOT_FOUND;
+    if (hit) return (status & JOB_STATUS_DELETING) ? WAIT_JOB_DELETING : WAIT_JOB_PAUSED;
+    return 0;
+}
+
+int WaitOn(PortRecord *record, int maxPolls, BOOL forWrite) {
+    struct timeval poll;
+    poll.tv_sec = (long)record->waitSeconds;
+    poll.tv_usec = (long)record->waitMicroseconds;
+    int polls = 0;
+    for (;;) {
+        int stop = CheckJob(record, JOB_TRIES);
+        if (stop) return stop;
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(record->socket, &set);
+        struct timeval timeout = poll;
+        int ready = select((int)record->socket + 1, forWrite ? 0 : &set, forWrite ? &set : 0, 0,
+                           &timeout);
+        if (ready == SOCKET_ERROR) return WAIT_SELECT_FAILED;
+        if (ready > 0 && FD_ISSET(record->socket, &set)) return WAIT_READY;
+        if (maxPolls != 0 && ++polls >= maxPolls) return WAIT_POLLS_USED;
+    }
+}
+
+// Sends or receives the whole buffer on the non-blocking socket.
+int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sending) {
+    int maxPolls = record->timeoutSeconds;
+    LONG failCode = sending ? CODE_SEND_FAILED : CODE_RECEIVE_FAILED;
+    record->waitMicroseconds = 0;
+    record->waitSeconds = 1;
+    int total = 0;
+    if (length == 0) return 0;
+    while (length > 0) {
+        // Chunks stay within what one Winsock call takes.
+        int chunk = length > 0x40000000 ? 0x40000000 : (int)length;
+        int moved = sending ? send(record->socket, buffer, chunk, 0)
+                            : recv(record->socket, buffer, chunk, 0);
+        DWORD now = GetTickCount();
+        BOOL checkDue = now < record->statusTick || now - record->statusTick >= record->statusInterval;
+        if (checkDue) record->statusTick = now;
+        if (moved == SOCKET_ERROR) {
+            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+                SetOutcome(record, CLASS_FAILURE, failCode);
+                return -1;
+            }
+            if (checkDue) {
+                int outcome = sending ? WaitWritable(record, maxPolls) : WaitReadable(record, maxPolls);
+                if (outcome != WAIT_READY) {
+                    SetWaitOutcome(record, outcome, failCode);
+                    return -1;
+                }
+            }
+            continue;
+        }
+        if (moved == 0) {
+            SetOutcome(record, CLASS_FAILURE, failCode);
+            return 0;
+        }
+        buffer += moved;
+        length -= (DWORD)moved;
+        total += moved;
+    }
+    return total;
+}
+
+}  // namespace
+
+int WaitWritable(PortRecord *record, int maxPolls) { return WaitOn(record, maxPolls, TRUE); }
+int WaitReadable(PortRecord *record, int maxPolls) { return WaitOn(record, maxPolls, FALSE); }
+
+int PauseWithJobCheck(PortRecord *record, int seconds, int tries) {
+    if (seconds < 1) return WAIT_TIME_PASSED;
+    for (int i = 0; i < seconds; ++i) {
+        int stop = CheckJob(record, tries);
+        if (stop) return stop;
+        Sleep(1000);
+    }
+    return WAIT_TIME_PASSED;
+}
+
+SOCKET ConnectToPrinter(PortRecord *record) {
+    struct sockaddr_in remote;
+    FillBytes(&remote, 0, sizeof remote);
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons((u_short)record->remotePort);
+    remote.sin_addr.s_addr = inet_addr(record->hostAddress);
+    if (remote.sin_addr.s_addr == INADDR_NONE) {
+        struct hostent *host = gethostbyname(record->hostAddress);
+        if (!host || !host->h_addr_list || !host->h_addr_list[0]) {
+            SetOutcome(record, CLASS_FAILURE, CODE_HOST_NOT_FOUND);
+            return INVALID_SOCKET;
+        }
+        CopyBytes(&remote.sin_addr.s_addr, host->h_addr_list[0], 4);
+    }
+    struct sockaddr_in local;
+    FillBytes(&local, 0, sizeof local);
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = INADDR_ANY;
+    record->waitSeconds = 1;
+    record->waitMicroseconds = 0;
+    for (;;) {
+        BOOL usable = getservbyport(htons((u_short)record->localPort), "tcp") == 0;
+        if (usable) {
+            record->socket = INVALID_SOCKET;
+            SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+            if (s == INVALID_SOCKET) {
+                SetOutcome(record, CLASS_FAILURE, CODE_NO_SOCKET);
+                return INVALID_SOCKET;
+            }
+            record->socket = s;
+            u_long nonBlocking = 1;
+            ioctlsocket(s, (long)FIONBIO, &nonBlocking);
+            local.sin_port = htons((u_short)record->localPort);
+            if (bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR) {
+                CloseConnection(record);
+            } else if (connect(s, (struct sockaddr *)&remote, sizeof remote) == 0) {
+                SetOutcome(record, CLASS_NONE, 0);
+                return s;
+            } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+                int outcome = WaitWritable(record, 1);
+                if (outcome == WAIT_READY) {
+                    SetOutcome(record, CLASS_NONE, 0);
+                    return s;
+                }
+                if (outcome == WAIT_JOB_DELETING || outcome == WAIT_JOB_PAUSED ||
+                    outcome == WAIT_JOB_NOT_FOUND)
+                    SetWaitOutcome(record, outcome, CODE_NOT_CONNECTED);
+                else
+                    SetOutcome(record, CLASS_FAILURE, CODE_NOT_CONNECTED);
+                return INVALID_SOCKET;  // the socket stays for the caller to close
+            } else {
+                CloseConnection(record);
+            }
+        }
+        int outcome = PauseWithJobCheck(record, 1, JOB_TRIES);
+        if (outcome != WAIT_TIME_PASSED) {
+            SetWaitOutcome(record, outcome, CODE_NOT_CONNECTED);
+            return INVALID_SOCKET;
+        }
+        record->localPort -= 1;
+        if (record->localPort < LOWEST_LOCAL_PORT) record->localPort = HIGHEST_LOCAL_PORT;
+    }
+}
+
+int CloseConnection(PortRecord *record) {
+    SOCKET s = record->socket;
+    if (s == INVALID_SOCKET) return 0;
+    shutdown(s, SD_SEND);
+    if (record->protocol == RawTcp) {
+        // Read the printer's output away until it closes its side.
+        DWORD keptClass = record->errorClass;
+        LONG keptCode = record->errorCode;
+        char discard[128];
+        while (ReceiveAll(record, discard, sizeof discard) != -1) {
+        }
+        record->errorClass = keptClass;
+        record->errorCode = keptCode;
+    }
+    shutdown(s, SD_BOTH);
+    u_long blocking = 0;
+    ioctlsocket(s, (long)FIONBIO, &blocking);
+    if (record->errorClass != CLASS_NONE) {
+        struct linger reset;
+        reset.l_onoff = 1;
+        reset.l_linger = 0;
+        setsockopt(s, SOL_SOCKET, SO_LINGER, (const char *)&reset, sizeof reset);
+    }
+    closesocket(s);
+    record->socket = INVALID_SOCKET;
+    return 0;
+}
+
+int SendWithWait(PortRecord *record, const char *buffer, DWORD length) {
+    return TransferWithWait(record, (char *)buffer, length, TRUE);
+}
+
+int ReceiveWithWait(PortRecord *record, char *buffer, DWORD length) {
+    return TransferWithWait(record, buffer, length, FALSE);
+}
+
+int SendAll(PortRecord *record, const char *buffer, DWORD length) {
+    return SendWithWait(record, buffer, length) > 0 ? 0 : -1;
+}
+
+int ReceiveAll(PortRecord *record, char *buffer, DWORD length) {
+    return ReceiveWithWait(record, buffer, length) > 0 ? 0 : -1;
+}

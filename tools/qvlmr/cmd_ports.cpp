@@ -1,0 +1,50 @@
+// ports, port delete (port add and port configure come with the setup dialog)
+#include <stdio.h>
+
+#include "cli.h"
+
+int CmdPorts(Args &args) {
+    std::string levelText = "1";
+    bool bad = false;
+    TakeOption(args, "--level", &levelText, &bad);
+    if (bad || !args.empty()) return Usage("usage: qvlmr ports [--level 1|2]");
+    if (levelText != "1" && levelText != "2") return Usage("--level must be 1 or 2");
+    DWORD level = levelText == "1" ? 1 : 2;
+    MONITOR *monitor = LoadMonitor();
+    if (!monitor) return 1;
+    DWORD needed = 0, count = 0;
+    monitor->pfnEnumPorts(nullptr, level, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (!monitor->pfnEnumPorts(nullptr, level, buffer.data(), needed, &needed, &count))
+        return FailWin("EnumPorts", GetLastError());
+    for (DWORD i = 0; i < count; ++i) {
+        if (level == 1) {
+            printf("%s\n", ((PORT_INFO_1A *)buffer.data())[i].pName);
+        } else {
+            PORT_INFO_2A &p = ((PORT_INFO_2A *)buffer.data())[i];
+            printf("%s\t%s\t%s\t%u\n", p.pPortName, p.pMonitorName ? p.pMonitorName : "",
+                   p.pDescription ? p.pDescription : "", (unsigned)p.fPortType);
+        }
+    }
+    return 0;
+}
+
+int CmdPort(Args &args) {
+    if (args.empty()) return Usage("port needs 'delete NAME'");
+    std::string verb = args[0];
+    if (verb == "delete") {
+        if (args.size() != 2) return Usage("usage: qvlmr port delete NAME");
+        MONITOR *monitor = LoadMonitor();
+        if (!monitor) return 1;
+        SetLastError(0);
+        if (!monitor->pfnDeletePort(nullptr, nullptr, (LPSTR)args[1].c_str())) {
+            DWORD code = GetLastError();
+            if (code == 0) return Fail("DeletePort failed: no port named '" + args[1] + "'");
+            return FailWin("DeletePort", code);
+        }
+        return 0;
+    }
+    if (verb == "add" || verb == "configure")
+        return Fail("port " + verb + ": the setup dialog is not available in this build");
+    return Usage("unknown port command '" + verb + "'");
+}

@@ -1,0 +1,51 @@
+// qvlmr: the host spooler and command line around the monitor module.
+#include <stdio.h>
+#include <string.h>
+
+#include "cli.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: qvlmr [--home DIR] COMMAND [ARGS]\n"
+    "  install                          register the monitor (creates its key)\n"
+    "  reg import FILE|-                merge a .reg text into the registry\n"
+    "  reg export [KEY]                 print the registry, or one subtree, as .reg text\n"
+    "  ports [--level 1|2]              list the ports (EnumPorts)\n"
+    "  port delete NAME                 delete a port (DeletePort)\n"
+    "  printer add NAME --port PORT     add a printer of the host spooler on a port\n"
+    "  printer list                     list the printers\n"
+    "  print --printer NAME [--title TEXT] [--level 1|2] [--chunk BYTES] [FILE|-]\n"
+    "                                   queue a job and print it through the monitor\n"
+    "  jobs [--printer NAME]            list the queued jobs\n"
+    "  pause JOB | resume JOB | cancel JOB\n"
+    "  watch PRINTER [--refreshes N]    the printer's queue window; refreshes on F5\n";
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Args args(argv + 1, argv + argc);
+    std::string home;
+    bool bad = false;
+    if (TakeOption(args, "--home", &home, &bad) && home.empty()) return Usage("--home needs a directory");
+    if (bad) return Usage("--home needs a directory");
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        fputs(kHelp, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    std::string error;
+    if (!qvhost::Open(home, &error)) return Fail(error);
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "install") return CmdInstall(args);
+    if (command == "reg") return CmdReg(args);
+    if (command == "ports") return CmdPorts(args);
+    if (command == "port") return CmdPort(args);
+    if (command == "printer") return CmdPrinter(args);
+    if (command == "print") return CmdPrint(args);
+    if (command == "jobs") return CmdJobs(args);
+    if (command == "pause" || command == "resume" || command == "cancel")
+        return CmdJobControl(command, args);
+    if (command == "watch") return CmdWatch(args);
+    return Usage("unknown command '" + command + "' (see qvlmr --help)");
+}
