@@ -1,0 +1,177 @@
+#include "monitor_fixture.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <net/if.h>
+#include <sched.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+const char kMonitorKey[] =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+
+namespace {
+
+// Root test processes get a network namespace of their own before any thread starts, so
+// port 515 and the reserved local ports never clash with other tests or servers.
+bool g_isolated = [] {
+    if (geteuid() != 0) return false;
+    if (unshare(CLONE_NEWNET) != 0) return false;
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return false;
+    struct ifreq ifr;
+    memset(&ifr, 0, sizeof ifr);
+    strcpy(ifr.ifr_name, "lo");
+    bool up = ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 && (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
+    close(fd);
+    return up;
+}();
+
+std::string MakeTempDir() {
+    char tmpl[] = "/tmp/qvlmr-test-XXXXXX";
+    char *dir = mkdtemp(tmpl);
+    return dir ? dir : "";
+}
+
+void RemoveTree(const std::string &dir) {
+    if (dir.size() < 10 || dir.compare(0, 16, "/tmp/qvlmr-test-") != 0) return;
+    std::string cmd = "rm -rf '" + dir + "'";
+    if (system(cmd.c_str()) != 0) {
+    }
+}
+
+}  // namespace
+
+bool CanUseReservedPorts() { return g_isolated; }
+
+void MonitorTest::SetUp() {
+    home_ = MakeTempDir();
+    ASSERT_FALSE(home_.empty());
+    std::string error;
+    ASSERT_TRUE(qvhost::Open(home_, &error)) << error;
+    qvhost::ResetFaults();
+    qvhost::ClearMonitors();
+    qvhost::SetVirtualClock(true);
+    qvhost::ClearSleeps();
+    qvhost::SetSleepHook(nullptr);
+    qvhost::SetStatusHook(nullptr);
+    qvhost::SetRealSelectSliceMs(25);
+    qvhost::UseOnlyHostEntries(false);
+    qvhost::UseOnlyHostEntries(true);
+    qvhost::AddHostEntry("pc1", "127.0.0.1");
+    qvhost::AddHostEntry("printer1", "127.0.0.1");
+    qvhost::SetHostName("pc1");
+    qvhost::SetComputerName("PC1");
+    qvhost::SetUserName("alice");
+    qvhost::SetCodePage(1252);
+    ImportReg(std::string("[") + kMonitorKey + "]\n\"Driver\"=\"QVLMRMON.DLL\"\n");
+}
+
+void MonitorTest::TearDown() {
+    qvhost::SetSleepHook(nullptr);
+    qvhost::SetStatusHook(nullptr);
+    qvhost::ClearMonitors();
+    qvhost::ResetFaults();
+    RemoveTree(home_);
+}
+
+BOOL MonitorTest::StartMonitor() {
+    // A private copy, so every test starts from a module that has never run.
+    static int serial = 0;
+    std::string copy = home_ + "/module-" + std::to_string(++serial) + ".so";
+    {
+        std::ifstream in(QVLMR_MODULE_PATH, std::ios::binary);
+        std::ofstream out(copy, std::ios::binary);
+        out << in.rdbuf();
+    }
+    std::string error;
+    module_ = qvhost::LoadModule(copy, &error);
+    EXPECT_NE(module_, nullptr) << error;
+    if (!module_) return FALSE;
+    auto entry = (BOOL(WINAPI *)(HINSTANCE, DWORD, LPVOID))qvhost::ModuleSymbol(module_, "DllEntryPoint");
+    auto init = (BOOL(WINAPI *)(LPSTR, LPMONITOR))qvhost::ModuleSymbol(module_, "InitializeMonitorEx");
+    EXPECT_TRUE(entry && init);
+    if (!entry || !init) return FALSE;
+    EXPECT_TRUE(entry(module_, DLL_PROCESS_ATTACH, nullptr));
+    char root[] = "unused";
+    BOOL ok = init(root, &monitor_);
+    qvhost::RegisterMonitorEnumPorts(monitor_.pfnEnumPorts);
+    return ok;
+}
+
+void MonitorTest::ImportReg(const std::string &body) {
+    std::string error;
+    ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n\n" + body, &error)) << error;
+}
+
+void MonitorTest::AddPortValue(const std::string &name, const std::string &address, int protocol,
+                               int rawPort, const std::string &queue) {
+    std::string text = std::string("[") + kMonitorKey + "\\Ports]\n\"" + name + "\"=\"" + address + "\"\n";
+    if (protocol >= 0 || rawPort >= 0 || queue != "\x01") {
+        text += std::string("[") + kMonitorKey + "\\Ports\\" + name + "]\n";
+        char buf[64];
+        if (protocol >= 0) {
+            snprintf(buf, sizeof buf, "\"Protocol\"=dword:%08x\n", protocol);
+            text += buf;
+        }
+        if (rawPort >= 0) {
+            snprintf(buf, sizeof buf, "\"SvrPort\"=dword:%08x\n", rawPort);
+            text += buf;
+        }
+        if (queue != "\x01") text += "\"PrtQName\"=\"" + queue + "\"\n";
+    }
+    ImportReg(text);
+}
+
+bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, std::string *data,
+                            DWORD *type) {
+    std::string path = std::string(kMonitorKey).substr(strlen("HKEY_LOCAL_MACHINE\\"));
+    if (!subkey.empty()) path += "\\" + subkey;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LONG r = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
+    if (r == ERROR_SUCCESS) {
+        data->assign(size, '\0');
+        r = RegQueryValueExA(key, name.c_str(), nullptr, type, (LPBYTE)&(*data)[0], &size);
+    }
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+bool MonitorTest::ReadDword(const std::string &subkey, const std::string &name, DWORD *value) {
+    std::string data;
+    DWORD type;
+    if (!ReadValue(subkey, name, &data, &type) || data.size() != 4) return false;
+    memcpy(value, data.data(), 4);
+    return true;
+}
+
+bool MonitorTest::KeyExists(const std::string &subkey) {
+    std::string path = std::string(kMonitorKey).substr(strlen("HKEY_LOCAL_MACHINE\\"));
+    if (!subkey.empty()) path += "\\" + subkey;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string MonitorTest::SpoolDirectory() { return home_ + "/drive_c/WINDOWS/Spool/Printers"; }
+
+std::vector<std::string> MonitorTest::SpoolFiles() {
+    std::vector<std::string> out;
+    DIR *d = opendir(SpoolDirectory().c_str());
+    if (!d) return out;
+    while (struct dirent *e = readdir(d))
+        if (e->d_name[0] != '.') out.push_back(e->d_name);
+    closedir(d);
+    std::sort(out.begin(), out.end());
+    return out;
+}

@@ -1,0 +1,45 @@
+// A fresh state directory, a freshly loaded monitor module and its MONITOR table per test,
+// on the virtual clock, with fixed identities and name resolution.
+#ifndef QVLMR_TEST_MONITOR_FIXTURE_H
+#define QVLMR_TEST_MONITOR_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <qvlmr_host.h>
+
+#include <string>
+
+#include "monitor_table.h"
+
+extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port
+
+// True when this process may bind reserved ports (and runs in its own network namespace).
+bool CanUseReservedPorts();
+#define REQUIRE_RESERVED_PORTS()                                                              \
+    do {                                                                                      \
+        if (!CanUseReservedPorts())                                                           \
+            GTEST_SKIP() << "needs root: binds reserved local ports 600-1023 and port 515";   \
+    } while (0)
+
+class MonitorTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads a private copy of the module and starts it; the table is in monitor_.
+    BOOL StartMonitor();
+    void ImportReg(const std::string &body);  // key lines and values, without the header
+    // A port value under "Ports" with the given address, and optional settings.
+    void AddPortValue(const std::string &name, const std::string &address, int protocol = -1,
+                      int rawPort = -1, const std::string &queue = "\x01");
+    bool ReadDword(const std::string &subkey, const std::string &name, DWORD *value);
+    bool ReadValue(const std::string &subkey, const std::string &name, std::string *data, DWORD *type);
+    bool KeyExists(const std::string &subkey);
+    std::string SpoolDirectory();  // the default spool directory on disk
+    std::vector<std::string> SpoolFiles();
+
+    std::string home_;
+    MONITOR monitor_ = {};
+    HINSTANCE module_ = nullptr;
+};
+
+#endif

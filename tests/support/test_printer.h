@@ -1,0 +1,72 @@
+// A printer on 127.0.0.1 for tests: an LPD queue (port 515) or a raw port that records
+// every byte of each conversation and can misbehave on cue.
+#ifndef QVLMR_TEST_PRINTER_H
+#define QVLMR_TEST_PRINTER_H
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct Conversation {
+    int sourcePort = 0;
+    std::string received;      // every byte, in order
+    std::string queue;         // the receive-job command's queue
+    std::string controlHeader; // "\x02<count> <name>\n"
+    std::string controlFile;
+    std::string dataHeader;
+    std::string dataFile;
+    bool complete = false;     // every announced file arrived with its end byte
+    bool reset = false;        // the client reset the connection
+};
+
+enum class Misbehaviour {
+    None,
+    NeverAnswerQueue,   // reads the receive-job command, never answers
+    AnswerQueueWith1,   // refuses the queue
+    CloseInControlFile, // closes after `after` bytes of the control file
+    CloseInDataFile,    // closes after `after` bytes of the data file
+    CloseInRaw,         // closes after `after` raw bytes
+};
+
+class TestPrinter {
+  public:
+    ~TestPrinter();
+    // Listens on 127.0.0.1:port; lpd speaks the LPD protocol, else raw.
+    bool Start(int port, bool lpd);
+    void Stop();
+    void SetMisbehaviour(Misbehaviour m, size_t after = 0);
+    void SetReadDelayMs(int ms, size_t chunk);  // a slow printer: pause between reads
+    void SetRawOutput(const std::string &bytes); // sent back on each raw connection
+    std::vector<Conversation> Conversations();
+    bool WaitForConversations(size_t count, int timeoutMs);
+
+  private:
+    void AcceptLoop();
+    void Serve(int fd, size_t index);
+    void ServeLpd(int fd, Conversation &c);
+    void ServeRaw(int fd, Conversation &c);
+    bool ReadLine(int fd, Conversation &c, std::string *line);
+    long ReadSome(int fd, Conversation &c, char *buf, size_t len);
+    bool ReadExactly(int fd, Conversation &c, size_t count, std::string *out, size_t closeAfter);
+
+    int listenFd_ = -1;
+    int wakeFds_[2] = {-1, -1};
+    bool lpd_ = true;
+    std::thread acceptThread_;
+    std::vector<std::thread> workers_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Conversation> conversations_;
+    size_t finished_ = 0;
+    Misbehaviour misbehaviour_ = Misbehaviour::None;
+    size_t after_ = 0;
+    int readDelayMs_ = 0;
+    size_t readChunk_ = 65536;
+    std::string rawOutput_;
+    std::atomic<bool> stopping_{false};
+};
+
+#endif

@@ -1,0 +1,312 @@
+// Start-up, the port list, EnumPorts, DeletePort, OpenPort/ClosePort and mode routing,
+// all through the module's exports and its MONITOR table.
+#include <fcntl.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "monitor_fixture.h"
+
+namespace {
+
+const DWORD kSentinel = 0xA5A5A5A5;
+
+class SpineTest : public MonitorTest {
+  protected:
+    // EnumPorts into a buffer of `size` bytes surrounded by guard bytes.
+    BOOL Enum(DWORD level, DWORD size, DWORD *needed, DWORD *count, std::vector<BYTE> *buffer) {
+        buffer->assign(size + 16, 0xEE);
+        *needed = kSentinel;
+        *count = kSentinel;
+        SetLastError(kSentinel);
+        BOOL ok = monitor_.pfnEnumPorts(nullptr, level, buffer->data() + 8, size, needed, count);
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ((*buffer)[i], 0xEE) << "written before the buffer";
+            EXPECT_EQ((*buffer)[8 + size + i], 0xEE) << "written past the buffer";
+        }
+        return ok;
+    }
+    void Touch(const std::string &name) {
+        int fd = open((SpoolDirectory() + "/" + name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+};
+
+TEST_F(SpineTest, StartupBuildsPortsInRegistryOrderAndFillsAllSlots) {
+    AddPortValue("zeta", "10.0.0.1");
+    AddPortValue("Alpha", "10.0.0.2");
+    AddPortValue("mid", "10.0.0.3");
+    ASSERT_TRUE(StartMonitor());
+    EXPECT_TRUE(monitor_.pfnEnumPorts && monitor_.pfnOpenPort && monitor_.pfnStartDocPort &&
+                monitor_.pfnWritePort && monitor_.pfnReadPort && monitor_.pfnEndDocPort &&
+                monitor_.pfnClosePort && monitor_.pfnAddPort && monitor_.pfnConfigurePort &&
+                monitor_.pfnDeletePort && monitor_.pfnGetPrinterDataFromPort && monitor_.pfnSetPortTimeOuts);
+    EXPECT_EQ(monitor_.pfnOpenPortEx, nullptr);
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    ASSERT_FALSE(Enum(1, 0, &needed, &count, &buf));
+    ASSERT_TRUE(Enum(1, needed, &needed, &count, &buf));
+    ASSERT_EQ(count, 3u);
+    PORT_INFO_1A *info = (PORT_INFO_1A *)(buf.data() + 8);
+    EXPECT_STREQ(info[0].pName, "zeta");
+    EXPECT_STREQ(info[1].pName, "Alpha");
+    EXPECT_STREQ(info[2].pName, "mid");
+}
+
+TEST_F(SpineTest, StartupWithoutPortsKeyCreatesPortsConfigAndSpoolDir) {
+    ASSERT_FALSE(KeyExists("Ports"));
+    ASSERT_TRUE(StartMonitor());
+    EXPECT_TRUE(KeyExists("Ports"));
+    EXPECT_TRUE(KeyExists("Config"));
+    std::string data;
+    DWORD type = 0;
+    ASSERT_TRUE(ReadValue("Config", "SpoolDir", &data, &type));
+    EXPECT_EQ(type, (DWORD)REG_SZ);
+    EXPECT_EQ(data, std::string(1, '\0'));  // an empty text is one zero byte
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    EXPECT_TRUE(Enum(2, 0, &needed, &count, &buf));
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(SpineTest, StartupFailsOnlyWhenSocketsDoNotStartAndStillFillsTheTable) {
+    AddPortValue("p1", "10.0.0.1");
+    qvhost::FailWsaStartup(true);
+    EXPECT_FALSE(StartMonitor());
+    ASSERT_NE(monitor_.pfnEnumPorts, nullptr);
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    Enum(1, 64, &needed, &count, &buf);
+    EXPECT_EQ(count, 1u);
+}
+
+TEST_F(SpineTest, StartupWithoutMonitorKeyListsNothing) {
+    std::string error;
+    ASSERT_TRUE(qvhost::ImportRegText(std::string("REGEDIT4\n\n[-") + kMonitorKey + "]\n", &error));
+    EXPECT_TRUE(StartMonitor());
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    EXPECT_TRUE(Enum(1, 0, &needed, &count, &buf));
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(KeyExists(""));  // the monitor never creates its own key
+}
+
+TEST_F(SpineTest, StartupDeletesStaleJobFilesOnly) {
+    for (const char *n : {"QVLMR012.dtf", "QVLMR012.ctf", "QVLMRDIR.ckf", "QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"})
+        Touch(n);
+    ASSERT_TRUE(StartMonitor());
+    EXPECT_EQ(SpoolFiles(), (std::vector<std::string>{"QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"}));
+}
+
+TEST_F(SpineTest, EnumPortsLevel1SizesAndPacking) {
+    AddPortValue("IP_10", "10.0.0.10");
+    ASSERT_TRUE(StartMonitor());
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    EXPECT_FALSE(Enum(1, 0, &needed, &count, &buf));
+    const DWORD exact = sizeof(PORT_INFO_1A) + 6;
+    EXPECT_EQ(needed, exact);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+
+    EXPECT_FALSE(Enum(1, exact - 1, &needed, &count, &buf));
+    EXPECT_EQ(needed, exact);
+    EXPECT_EQ(count, kSentinel);  // untouched on failure
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+    for (DWORD i = 0; i < exact - 1; ++i) ASSERT_EQ(buf[8 + i], 0xEE) << "buffer written on failure";
+
+    ASSERT_TRUE(Enum(1, exact, &needed, &count, &buf));
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(GetLastError(), kSentinel);  // success sets no error
+    PORT_INFO_1A *info = (PORT_INFO_1A *)(buf.data() + 8);
+    EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + sizeof(PORT_INFO_1A));
+    EXPECT_STREQ(info->pName, "IP_10");
+
+    ASSERT_TRUE(Enum(1, exact + 1, &needed, &count, &buf));
+    info = (PORT_INFO_1A *)(buf.data() + 8);
+    EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + exact + 1 - 6);  // strings at the end
+}
+
+TEST_F(SpineTest, EnumPortsLevel2TextsAndOrderOfStrings) {
+    AddPortValue("first", "10.0.0.1");
+    AddPortValue("second", "10.0.0.2");
+    ASSERT_TRUE(StartMonitor());
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    Enum(2, 0, &needed, &count, &buf);
+    const DWORD perPort = sizeof(PORT_INFO_2A) + 19 + 22;
+    EXPECT_EQ(needed, 2 * perPort + 6 + 7);
+    EXPECT_FALSE(Enum(2, needed - 1, &needed, &count, &buf));
+    ASSERT_TRUE(Enum(2, needed, &needed, &count, &buf));
+    ASSERT_EQ(count, 2u);
+    PORT_INFO_2A *info = (PORT_INFO_2A *)(buf.data() + 8);
+    EXPECT_STREQ(info[0].pPortName, "first");
+    EXPECT_STREQ(info[0].pMonitorName, "QV TCP/IP LMR Monitor");
+    EXPECT_STREQ(info[0].pDescription, "QV TCP/IP LMR Port");
+    EXPECT_EQ(info[0].fPortType, (DWORD)PORT_TYPE_WRITE);
+    EXPECT_EQ(info[0].Reserved, 0u);
+    EXPECT_STREQ(info[1].pPortName, "second");
+    // The first port's strings lie at the very end, name highest; nothing is shared.
+    BYTE *end = buf.data() + 8 + needed;
+    EXPECT_EQ((BYTE *)info[0].pPortName, end - 6);
+    EXPECT_EQ((BYTE *)info[0].pMonitorName, end - 6 - 22);
+    EXPECT_EQ((BYTE *)info[0].pDescription, end - 6 - 22 - 19);
+    EXPECT_NE(info[0].pMonitorName, info[1].pMonitorName);
+    ASSERT_TRUE(Enum(2, needed + 1, &needed, &count, &buf));
+    EXPECT_EQ(count, 2u);
+}
+
+TEST_F(SpineTest, EnumPortsOtherLevels) {
+    ASSERT_TRUE(StartMonitor());
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    EXPECT_TRUE(Enum(3, 0, &needed, &count, &buf));  // no ports: nothing to refuse
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(count, 0u);
+    AddPortValue("a", "1.1.1.1");
+    AddPortValue("b", "1.1.1.2");
+    ASSERT_TRUE(StartMonitor());
+    EXPECT_FALSE(Enum(3, 100, &needed, &count, &buf));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL);
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(SpineTest, OpenPortFindsNamesWithoutRegardToCase) {
+    AddPortValue("IPS1", "10.0.0.1");
+    ASSERT_TRUE(StartMonitor());
+    HANDLE h = (HANDLE)0x1234, h2 = nullptr;
+    EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR) "ips1", &h));
+    EXPECT_NE(h, (HANDLE)0x1234);
+    EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR) "IPS1", &h2));
+    EXPECT_EQ(h, h2);  // the same record again
+    HANDLE untouched = (HANDLE)0x77;
+    SetLastError(kSentinel);
+    EXPECT_FALSE(monitor_.pfnOpenPort((LPSTR) "nope", &untouched));
+    EXPECT_EQ(untouched, (HANDLE)0x77);
+    EXPECT_EQ(GetLastError(), kSentinel);
+    EXPECT_TRUE(monitor_.pfnClosePort(h));
+}
+
+TEST_F(SpineTest, DeletePortRemovesRecordKeyAndValueInAnyCase) {
+    AddPortValue("Head", "10.0.0.1", 3, 9100);
+    AddPortValue("Middle", "10.0.0.2", 1);
+    AddPortValue("Tail", "10.0.0.3");
+    ASSERT_TRUE(StartMonitor());
+    EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "middle"));
+    EXPECT_FALSE(KeyExists("Ports\\Middle"));
+    std::string data;
+    DWORD type;
+    EXPECT_FALSE(ReadValue("Ports", "Middle", &data, &type));
+    EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "HEAD"));
+    EXPECT_FALSE(KeyExists("Ports\\Head"));
+    DWORD needed, count;
+    std::vector<BYTE> buf;
+    ASSERT_TRUE(Enum(1, 64, &needed, &count, &buf));
+    ASSERT_EQ(count, 1u);
+    EXPECT_STREQ(((PORT_INFO_1A *)(buf.data() + 8))->pName, "Tail");
+    SetLastError(kSentinel);
+    EXPECT_FALSE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "Middle"));
+    EXPECT_EQ(GetLastError(), kSentinel);
+}
+
+TEST_F(SpineTest, DeletePortRefusedWhileAnyPrinterHasQueuedJobs) {
+    AddPortValue("p1", "10.0.0.1");
+    ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("Other", "LPT1:", &error));
+    DWORD job = qvhost::AddJob("Other", "doc", "bob");
+    ASSERT_NE(job, 0u);
+    EXPECT_FALSE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "p1"));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    std::string data;
+    DWORD type;
+    EXPECT_TRUE(ReadValue("Ports", "p1", &data, &type));
+    ASSERT_TRUE(qvhost::RemoveJob(job));
+    EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "p1"));
+    EXPECT_FALSE(ReadValue("Ports", "p1", &data, &type));
+}
+
+TEST_F(SpineTest, DeletePortGoesAheadWhenPrinterListCannotBeRead) {
+    AddPortValue("p1", "10.0.0.1");
+    ASSERT_TRUE(StartMonitor());
+    qvhost::FailEnumPrinters(true);
+    EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "p1"));
+}
+
+TEST_F(SpineTest, DeletePortRefusesAnOpenPort) {
+    AddPortValue("p1", "10.0.0.1");
+    ASSERT_TRUE(StartMonitor());
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "p1", &h));
+    EXPECT_FALSE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "p1"));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    monitor_.pfnClosePort(h);
+    EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "p1"));
+}
+
+TEST_F(SpineTest, RefusalsOfTheTable) {
+    AddPortValue("p1", "10.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "p1", &h));
+    char out[8];
+    DWORD returned = kSentinel;
+    SetLastError(kSentinel);
+    EXPECT_FALSE(monitor_.pfnGetPrinterDataFromPort(h, 1, nullptr, nullptr, 0, out, sizeof out, &returned));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(returned, kSentinel);
+    SetLastError(kSentinel);
+    COMMTIMEOUTS t = {};
+    EXPECT_FALSE(monitor_.pfnSetPortTimeOuts(h, &t, 0));
+    EXPECT_EQ(GetLastError(), kSentinel);
+}
+
+// Modes outside 1..3 (0, 4, or a Protocol stored as the text "3") print nothing and succeed.
+TEST_F(SpineTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
+    AddPortValue("zero", "127.0.0.1", 0);
+    AddPortValue("four", "127.0.0.1", 4);
+    ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"text\"=\"127.0.0.1\"\n[" + kMonitorKey +
+              "\\Ports\\text]\n\"Protocol\"=hex(1):33\n");
+    ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "zero", &error));
+    for (const char *port : {"zero", "four", "text"}) {
+        HANDLE h;
+        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR)port, &h));
+        DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+        qvhost::ClearSleeps();
+        EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", 1, 1, (LPBYTE)&doc)) << port;
+        EXPECT_TRUE(qvhost::Sleeps().empty()) << "no printer was opened for " << port;
+        char data[] = "abc";
+        DWORD written = 0;
+        EXPECT_TRUE(monitor_.pfnWritePort(h, (LPBYTE)data, 3, &written));
+        DWORD read = kSentinel;
+        EXPECT_TRUE(monitor_.pfnReadPort(h, (LPBYTE)data, 3, &read));
+        EXPECT_EQ(read, kSentinel);
+        EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+        EXPECT_TRUE(monitor_.pfnClosePort(h));
+    }
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+TEST_F(SpineTest, ReadPortRefusedInModesOneToThree) {
+    AddPortValue("m1", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "m1", &error));
+    DWORD job = qvhost::AddJob("P", "doc", "alice");
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "m1", &h));
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 1, (LPBYTE)&doc));
+    char buf[4];
+    DWORD read = kSentinel;
+    EXPECT_FALSE(monitor_.pfnReadPort(h, (LPBYTE)buf, 4, &read));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(read, kSentinel);
+}
+
+}  // namespace
