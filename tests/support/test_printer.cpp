@@ -104,6 +104,17 @@ void TestPrinter::Serve(int fd, size_t index) {
     }
     if (lpd_) ServeLpd(fd, c);
     else ServeRaw(fd, c);
+    if (!c.reset) {
+        // A client that ends with a reset sends it right behind its end of stream.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        char b;
+        long n = recv(fd, &b, 1, MSG_DONTWAIT);
+        int err = 0;
+        socklen_t len = sizeof err;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        if ((n < 0 && (errno == ECONNRESET || errno == EPIPE)) || err == ECONNRESET || err == EPIPE)
+            c.reset = true;
+    }
     close(fd);
     std::lock_guard<std::mutex> l(lock_);
     conversations_[index] = c;

@@ -1,0 +1,363 @@
+// Waits, holds, retries and releases of the job paths, timed on the virtual clock.
+#include <future>
+
+#include "print_fixture.h"
+
+namespace {
+
+class DeliveryTest : public PrintTest {
+  protected:
+    void SetStatusAction(std::function<void(const StatusEvent &)> f) {
+        std::lock_guard<std::mutex> l(statusLock_);
+        onStatus_ = std::move(f);
+    }
+    int Count(const std::string &text) {
+        int n = 0;
+        for (const std::string &t : Texts()) n += t == text;
+        return n;
+    }
+};
+
+TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    // Nobody listens until the sixth network error is on the job.
+    SetStatusAction([this](const StatusEvent &e) {
+        if (e.text == "Cannot print(Network Error)" && Count(e.text) == 6) Lpd();
+    });
+    PrintResult r = Print("lpt", job, "data");
+    ASSERT_TRUE(r.ended);
+    std::vector<uint64_t> waits = Gaps("Cannot print(Network Error)", "Sending...");
+    EXPECT_EQ(waits, (std::vector<uint64_t>{3000, 6000, 12000, 24000, 3000, 6000}));
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Lpd().Conversations()[0].dataFile, "data");
+    // Every failed connection moved the local port on.
+    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1023 - 6);
+}
+
+TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    SetStatusAction([&](const StatusEvent &e) {
+        if (e.text == "Cannot print(Network Error)") qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+    });
+    uint64_t resumedAt = 0;
+    int holdPolls = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (s.select || s.ms != 1000) return;
+        qvhost::JobView v;
+        if (qvhost::GetJob(job, &v) && v.statusText == "Paused" && ++holdPolls == 5) {
+            Lpd();
+            SetStatusAction(nullptr);
+            resumedAt = qvhost::NowMs();
+            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+        }
+    });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Paused",
+                                                 "Sending...", "Deleting..."}));
+    std::vector<StatusEvent> s = Statuses();
+    EXPECT_EQ(s[3].at, resumedAt) << "the new attempt starts at once after the resume";
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+}
+
+TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    qvhost::FailFileCreate(".ctf", true);
+    DWORD job = QueueJob("lpt");
+    int polls = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        qvhost::JobView v;
+        if (s.select || s.ms != 1000 || !qvhost::GetJob(job, &v)) return;
+        if (v.statusText == "Cannot print(Spool Error)" && ++polls == 3) {
+            EXPECT_TRUE(v.status & JOB_STATUS_PAUSED) << "the monitor paused the job itself";
+            qvhost::FailFileCreate(".ctf", false);
+            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+        }
+    });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].received, "") << "the control file fails before the first byte is sent";
+    EXPECT_TRUE(c[0].reset);
+    EXPECT_EQ(c[1].dataFile, "data");
+
+    // The same hold, ended by deleting the job.
+    qvhost::FailFileCreate(".ctf", true);
+    job = QueueJob("lpt");
+    polls = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        qvhost::JobView v;
+        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Cannot print(Spool Error)" &&
+            ++polls == 2)
+            qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    EXPECT_EQ(Texts().back(), "Deleting...");
+    EXPECT_TRUE(SpoolFiles().empty());
+    qvhost::JobView v;
+    EXPECT_FALSE(qvhost::GetJob(job, &v));
+}
+
+TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1, -1, "busy");
+    ASSERT_TRUE(StartMonitor());
+    Lpd().SetMisbehaviour(Misbehaviour::AnswerQueueWith1);
+    DWORD job = QueueJob("lpt");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && s.ms == 1000 && qvhost::CountSleeps(1000) == 3 + 6)
+            Lpd().SetMisbehaviour(Misbehaviour::None);  // after two refusals
+    });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
+    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_TRUE(c[0].reset) << "a refused job is ended with a reset";
+    EXPECT_EQ(c[0].received, std::string("\x02") + "busy\n") << "nothing more after the refusal";
+    EXPECT_TRUE(c[2].complete);
+    EXPECT_FALSE(c[2].reset);
+}
+
+TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtOnce) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    qvhost::SetRealSelectSliceMs(2);
+    Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
+    DWORD job = QueueJob("lpt");
+    size_t pollsAtRetry = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (s.select && qvhost::CountSleeps(1000, true) == 120) Lpd().SetMisbehaviour(Misbehaviour::None);
+    });
+    SetStatusAction([&](const StatusEvent &) { pollsAtRetry = qvhost::CountSleeps(1000, true); });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    EXPECT_TRUE(c[0].reset);
+    EXPECT_TRUE(c[1].complete);
+    // No delivery wait between the time-out and the next attempt: only the 500 ms printer
+    // open and the polls.
+    EXPECT_EQ(qvhost::CountSleeps(1000, false), 0u);
+    EXPECT_GE(qvhost::CountSleeps(1000, true), 120u);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
+    (void)pollsAtRetry;
+}
+
+TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    DWORD job = QueueJob("lpt");
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    DWORD written;
+    ASSERT_TRUE(monitor_.pfnWritePort(h, (LPBYTE) "abc", 3, &written));
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc)) << "one document at a time";
+    EXPECT_FALSE(SpoolFiles().empty());
+    qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    EXPECT_FALSE(monitor_.pfnEndDocPort(h)) << "no document is started any more";
+    monitor_.pfnClosePort(h);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Deleting..."}));
+    EXPECT_TRUE(SpoolFiles().empty());
+    qvhost::JobView v;
+    EXPECT_FALSE(qvhost::GetJob(job, &v)) << "reported sent, so it left the queue";
+    EXPECT_FALSE(Lpd().WaitForConversations(1, 200));
+}
+
+TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    DWORD job = QueueJob("lpt");
+    qvhost::SetJobStatusBits(job, 0, JOB_STATUS_PRINTING);  // no fallback job either
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    qvhost::MakeJobUnreadable(job, true);
+    qvhost::ClearSleeps();
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    // Status read: 5 tries, 4 pauses; "Deleting...": 5 tries, 4 pauses.
+    EXPECT_EQ(qvhost::CountSleeps(200), 8u);
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_FALSE(Lpd().WaitForConversations(1, 200));
+}
+
+TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    DWORD job = QueueJob("lpt");
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    DWORD fresh = qvhost::RenumberJob(job);
+    ASSERT_NE(fresh, 0u);
+    ASSERT_TRUE(monitor_.pfnEndDocPort(h));
+    std::vector<StatusEvent> s = Statuses();
+    ASSERT_FALSE(s.empty());
+    for (const StatusEvent &e : s) EXPECT_EQ(e.job, fresh);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+}
+
+TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e7\n");
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    EXPECT_EQ(c[0].sourcePort, 601);
+    EXPECT_EQ(c[1].sourcePort, 600);
+    EXPECT_NE(c[0].controlHeader.find("cfA000PC1"), std::string::npos) << "999 is followed by 000";
+    EXPECT_NE(c[1].controlHeader.find("cfA001PC1"), std::string::npos);
+    DWORD v;
+    ASSERT_TRUE(ReadDword("Config", "PortNum", &v));
+    EXPECT_EQ(v, 1023u) << "600 is followed by 1023";
+}
+
+TEST_F(DeliveryTest, RegistryRefusingWritesKeepsCountersInMemory) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    EXPECT_EQ(c[0].sourcePort, 1023);
+    EXPECT_EQ(c[1].sourcePort, 1022);
+    EXPECT_EQ(c[2].sourcePort, 1021);
+    EXPECT_NE(c[0].controlHeader.find("cfA000"), std::string::npos);
+    EXPECT_NE(c[1].controlHeader.find("cfA001"), std::string::npos);
+    EXPECT_NE(c[2].controlHeader.find("cfA002"), std::string::npos);
+}
+
+TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDeleted) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("m2", "127.0.0.1", 2);
+    AddPortValue("m3", "127.0.0.1", 3);
+    ASSERT_TRUE(StartMonitor());
+    for (const char *port : {"m2", "m3"}) {
+        DWORD job = QueueJob(port);
+        qvhost::ClearSleeps();
+        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+            if (!s.select && s.ms == 1000 && qvhost::CountSleeps(1000) == 3 + 6 + 12)
+                qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+        });
+        PrintResult r = Print(port, job, "data");
+        EXPECT_FALSE(r.started) << port;
+        EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE) << port;
+        // One connect poll per attempt; the fourth attempt finds the job deleted first.
+        EXPECT_EQ(qvhost::CountSleeps(1000, true), 3u) << port;
+        EXPECT_EQ(qvhost::CountSleeps(1000), 3u + 6 + 12) << port;
+        qvhost::SetSleepHook(nullptr);
+    }
+    EXPECT_TRUE(Texts().empty()) << "the direct path sets no status texts while connecting";
+    DWORD v;
+    ASSERT_TRUE(ReadDword("Config", "PortNum", &v));
+    EXPECT_EQ(v, 1023u - 8) << "every failed attempt used a fresh local port";
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("m3", "127.0.0.1", 3, 9102);
+    ASSERT_TRUE(StartMonitor());
+    Raw(9102).SetMisbehaviour(Misbehaviour::CloseInRaw, 1000);
+    DWORD job = QueueJob("m3");
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "m3", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    DWORD written = 77;
+    qvhost::FailOpenPrinterTimes(120);
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "x", 1, &written)) << "no document started";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "x", 0, &written));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
+    EXPECT_EQ(written, 0u);
+    std::string big = Bytes(4 << 20);
+    BOOL ok = TRUE;
+    for (int i = 0; i < 8 && ok; ++i) ok = monitor_.pfnWritePort(h, (LPBYTE)big.data(), (DWORD)big.size(), &written);
+    EXPECT_FALSE(ok) << "the printer closed after 1000 bytes";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    monitor_.pfnClosePort(h);
+    qvhost::JobView v;
+    EXPECT_FALSE(qvhost::GetJob(job, &v));
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    qvhost::FailOpenPrinterTimes(118);  // 59 seconds of failures
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    EXPECT_EQ(qvhost::CountSleeps(500), 119u);
+    qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    monitor_.pfnClosePort(h);
+    qvhost::ClearSleeps();
+    qvhost::FailOpenPrinterTimes(120);
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+    EXPECT_EQ(qvhost::CountSleeps(500), 120u);
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+}
+
+TEST_F(DeliveryTest, NoLockIsHeldWhileWaitingOnThePrinter) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    AddPortValue("other", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    qvhost::SetRealSelectSliceMs(2);
+    Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
+    DWORD job = QueueJob("lpt");
+    int checked = 0;
+    bool allFree = true;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        // From inside a socket wait and a delivery wait, another thread must get the lock.
+        if (checked >= 6) return;
+        ++checked;
+        auto other = std::async(std::launch::async, [&] {
+            DWORD needed = 0, count = 0;
+            BYTE buf[512];
+            return monitor_.pfnEnumPorts(nullptr, 1, buf, sizeof buf, &needed, &count) && count == 2;
+        });
+        allFree = allFree && other.wait_for(std::chrono::seconds(10)) == std::future_status::ready && other.get();
+        if (s.select && checked == 6) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    EXPECT_TRUE(Print("lpt", job, "data").ended);
+    EXPECT_EQ(checked, 6);
+    EXPECT_TRUE(allFree);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "print_fixture.h"
+
+void PrintTest::SetUp() {
+    MonitorTest::SetUp();
+    qvhost::SetStatusHook([this](DWORD job, const std::string &text) {
+        StatusEvent e{qvhost::NowMs(), job, text};
+        std::function<void(const StatusEvent &)> hook;
+        {
+            std::lock_guard<std::mutex> l(statusLock_);
+            statuses_.push_back(e);
+            hook = onStatus_;
+        }
+        if (hook) hook(e);
+    });
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "unset", &error)) << error;
+}
+
+void PrintTest::TearDown() {
+    qvhost::SetStatusHook(nullptr);
+    qvhost::SetSleepHook(nullptr);
+    if (lpd_) lpd_->Stop();
+    if (raw_) raw_->Stop();
+    MonitorTest::TearDown();
+}
+
+DWORD PrintTest::QueueJob(const std::string &port, const std::string &document) {
+    std::string error;
+    EXPECT_TRUE(qvhost::AddPrinter("P", port, &error));
+    DWORD job = qvhost::AddJob("P", document, "alice");
+    EXPECT_NE(job, 0u);
+    qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
+    return job;
+}
+
+PrintResult PrintTest::Print(const std::string &port, DWORD job, const std::string &data, DWORD level,
+                             const std::string &document, size_t chunk) {
+    PrintResult r;
+    HANDLE h = nullptr;
+    EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
+    if (!h) return r;
+    DOC_INFO_2A doc = {};
+    doc.pDocName = (LPSTR)document.c_str();
+    SetLastError(0);
+    r.started = monitor_.pfnStartDocPort(h, (LPSTR) "P", job, level, (LPBYTE)&doc);
+    r.startError = GetLastError();
+    if (r.started) {
+        for (size_t at = 0; at < data.size();) {
+            size_t n = std::min(chunk, data.size() - at);
+            DWORD written = 0;
+            if (!monitor_.pfnWritePort(h, (LPBYTE)data.data() + at, (DWORD)n, &written) || written == 0) {
+                r.written = FALSE;
+                r.writeError = GetLastError();
+                break;
+            }
+            at += written;
+        }
+        r.ended = monitor_.pfnEndDocPort(h);
+    }
+    monitor_.pfnClosePort(h);
+    return r;
+}
+
+TestPrinter &PrintTest::Lpd() {
+    if (!lpd_) {
+        lpd_.reset(new TestPrinter);
+        EXPECT_TRUE(lpd_->Start(515, true));
+    }
+    return *lpd_;
+}
+
+TestPrinter &PrintTest::Raw(int port) {
+    if (!raw_) {
+        raw_.reset(new TestPrinter);
+        EXPECT_TRUE(raw_->Start(port, false));
+    }
+    return *raw_;
+}
+
+std::vector<StatusEvent> PrintTest::Statuses() {
+    std::lock_guard<std::mutex> l(statusLock_);
+    return statuses_;
+}
+
+std::vector<std::string> PrintTest::Texts() {
+    std::vector<std::string> out;
+    for (const StatusEvent &e : Statuses()) out.push_back(e.text);
+    return out;
+}
+
+std::vector<uint64_t> PrintTest::Gaps(const std::string &from, const std::string &to) {
+    std::vector<StatusEvent> s = Statuses();
+    std::vector<uint64_t> out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i].text != from) continue;
+        for (size_t j = i + 1; j < s.size(); ++j)
+            if (s[j].text == to) {
+                out.push_back(s[j].at - s[i].at);
+                break;
+            }
+    }
+    return out;
+}
+
+std::string Bytes(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        s[i] = (char)(x & 0xff);
+    }
+    return s;
+}

@@ -1,0 +1,47 @@
+// Printing through the MONITOR table to an in-test printer, with the job's status texts
+// recorded on the virtual clock.
+#ifndef QVLMR_TEST_PRINT_FIXTURE_H
+#define QVLMR_TEST_PRINT_FIXTURE_H
+
+#include <memory>
+#include <mutex>
+
+#include "monitor_fixture.h"
+#include "test_printer.h"
+
+struct PrintResult {
+    BOOL started = FALSE, written = TRUE, ended = FALSE;
+    DWORD startError = 0, writeError = 0;
+};
+
+struct StatusEvent {
+    uint64_t at;
+    DWORD job;
+    std::string text;
+};
+
+class PrintTest : public MonitorTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A printer of the host spooler named P on the port, and a queued, printing job.
+    DWORD QueueJob(const std::string &port, const std::string &document = "Report");
+    PrintResult Print(const std::string &port, DWORD job, const std::string &data, DWORD level = 2,
+                      const std::string &document = "Report", size_t chunk = 65536);
+    TestPrinter &Lpd();             // started on 515
+    TestPrinter &Raw(int port = 9100);
+    std::vector<StatusEvent> Statuses();
+    std::vector<std::string> Texts();
+    // Milliseconds between each event with text `from` and the next event with text `to`.
+    std::vector<uint64_t> Gaps(const std::string &from, const std::string &to);
+
+    std::unique_ptr<TestPrinter> lpd_, raw_;
+    std::mutex statusLock_;
+    std::vector<StatusEvent> statuses_;
+    std::function<void(const StatusEvent &)> onStatus_;
+};
+
+std::string Bytes(size_t n, unsigned seed = 1);
+
+#endif
