@@ -7,10 +7,6 @@ namespace {
 
 class DeliveryTest : public PrintTest {
   protected:
-    void SetStatusAction(std::function<void(const StatusEvent &)> f) {
-        std::lock_guard<std::mutex> l(statusLock_);
-        onStatus_ = std::move(f);
-    }
     int Count(const std::string &text) {
         int n = 0;
         for (const std::string &t : Texts()) n += t == text;

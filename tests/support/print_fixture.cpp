@@ -82,6 +82,11 @@ std::vector<StatusEvent> PrintTest::Statuses() {
     return statuses_;
 }
 
+void PrintTest::SetStatusAction(std::function<void(const StatusEvent &)> f) {
+    std::lock_guard<std::mutex> l(statusLock_);
+    onStatus_ = std::move(f);
+}
+
 std::vector<std::string> PrintTest::Texts() {
     std::vector<std::string> out;
     for (const StatusEvent &e : Statuses()) out.push_back(e.text);

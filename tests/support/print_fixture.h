@@ -33,6 +33,7 @@ class PrintTest : public MonitorTest {
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
     std::vector<std::string> Texts();
+    void SetStatusAction(std::function<void(const StatusEvent &)> f);
     // Milliseconds between each event with text `from` and the next event with text `to`.
     std::vector<uint64_t> Gaps(const std::string &from, const std::string &to);
 

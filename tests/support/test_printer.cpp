@@ -59,6 +59,8 @@ void TestPrinter::SetReadDelayMs(int ms, size_t chunk) {
     readChunk_ = chunk;
 }
 
+void TestPrinter::SetReading(bool on) { reading_ = on; }
+
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -131,6 +133,7 @@ long TestPrinter::ReadSome(int fd, Conversation &c, char *buf, size_t len) {
         chunk = readChunk_;
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    while (!reading_ && !stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     if (len > chunk) len = chunk;
     for (;;) {
         pollfd p = {fd, POLLIN, 0};
@@ -143,6 +146,10 @@ long TestPrinter::ReadSome(int fd, Conversation &c, char *buf, size_t len) {
         if (n > 0) c.received.append(buf, (size_t)n);
         return n;
     }
+}
+
+void TestPrinter::Reply(int fd, Conversation &c, const char *bytes, size_t n) {
+    if (send(fd, bytes, n, MSG_NOSIGNAL) < 0 && (errno == EPIPE || errno == ECONNRESET)) c.reset = true;
 }
 
 bool TestPrinter::ReadLine(int fd, Conversation &c, std::string *line) {
@@ -181,18 +188,18 @@ void TestPrinter::ServeLpd(int fd, Conversation &c) {
     if (!ReadLine(fd, c, &line) || line[0] != 2) return;
     c.queue = line.substr(1, line.size() - 2);
     if (m == Misbehaviour::NeverAnswerQueue || m == Misbehaviour::AnswerQueueWith1) {
-        if (m == Misbehaviour::AnswerQueueWith1) send(fd, "\x01", 1, MSG_NOSIGNAL);
+        if (m == Misbehaviour::AnswerQueueWith1) Reply(fd, c, "\x01", 1);
         while (ReadSome(fd, c, buf, sizeof buf) > 0) {
         }
         return;
     }
-    send(fd, "\0", 1, MSG_NOSIGNAL);
+    Reply(fd, c, "\0", 1);
     bool sawControl = false, sawData = false;
     for (;;) {
         if (!ReadLine(fd, c, &line)) break;
         char sub = line[0];
         unsigned long long count = strtoull(line.c_str() + 1, nullptr, 10);
-        send(fd, "\0", 1, MSG_NOSIGNAL);
+        Reply(fd, c, "\0", 1);
         bool control = sub == 2;
         (control ? c.controlHeader : c.dataHeader) = line;
         std::string *file = control ? &c.controlFile : &c.dataFile;
@@ -215,10 +222,14 @@ void TestPrinter::ServeLpd(int fd, Conversation &c) {
             c.complete = sawControl;
             return;
         }
+        if (!control && m == Misbehaviour::StallInDataFile) {
+            if (!ReadExactly(fd, c, std::min<size_t>((size_t)count, after), file, (size_t)-1)) return;
+            reading_ = false;
+        }
         if (!ReadExactly(fd, c, (size_t)count, file, closeAfter)) return;
         char end;
         if (ReadSome(fd, c, &end, 1) != 1 || end != 0) return;
-        send(fd, "\0", 1, MSG_NOSIGNAL);
+        Reply(fd, c, "\0", 1);
         if (control) sawControl = true;
         else sawData = true;
     }

@@ -29,6 +29,7 @@ enum class Misbehaviour {
     CloseInControlFile, // closes after `after` bytes of the control file
     CloseInDataFile,    // closes after `after` bytes of the data file
     CloseInRaw,         // closes after `after` raw bytes
+    StallInDataFile,    // stops reading after `after` bytes of the data file (SetReading)
 };
 
 class TestPrinter {
@@ -40,6 +41,7 @@ class TestPrinter {
     void SetMisbehaviour(Misbehaviour m, size_t after = 0);
     void SetReadDelayMs(int ms, size_t chunk);  // a slow printer: pause between reads
     void SetRawOutput(const std::string &bytes); // sent back on each raw connection
+    void SetReading(bool on);                    // off: a stalled printer that reads nothing
     std::vector<Conversation> Conversations();
     bool WaitForConversations(size_t count, int timeoutMs);
 
@@ -49,6 +51,7 @@ class TestPrinter {
     void ServeLpd(int fd, Conversation &c);
     void ServeRaw(int fd, Conversation &c);
     bool ReadLine(int fd, Conversation &c, std::string *line);
+    void Reply(int fd, Conversation &c, const char *bytes, size_t n);
     long ReadSome(int fd, Conversation &c, char *buf, size_t len);
     bool ReadExactly(int fd, Conversation &c, size_t count, std::string *out, size_t closeAfter);
 
@@ -67,6 +70,7 @@ class TestPrinter {
     size_t readChunk_ = 65536;
     std::string rawOutput_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> reading_{true};
 };
 
 #endif

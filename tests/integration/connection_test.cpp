@@ -1,0 +1,247 @@
+// The connection layer seen from the wire: reserved local ports, name lookup, polls that
+// watch the job, graceful and reset closes, and the queue window refresh.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "print_fixture.h"
+
+namespace {
+
+int BindLocal(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons((uint16_t)port);
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, (sockaddr *)&a, sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool Listed(int port) { return getservbyport(htons((uint16_t)port), "tcp") != nullptr; }
+
+class ConnectionTest : public PrintTest {
+  protected:
+    void SetPortNum(DWORD port) {
+        char buf[32];
+        snprintf(buf, sizeof buf, "%08x", port);
+        ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"PortNum\"=dword:" + buf + "\n");
+    }
+};
+
+TEST_F(ConnectionTest, BusyLocalPortCostsOnePauseAndTheNextPortBelowIsUsed) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    int held = BindLocal(1023);
+    ASSERT_GE(held, 0);
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    close(held);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1022);
+    EXPECT_EQ(qvhost::CountSleeps(1000), 1u);
+    DWORD v;
+    ASSERT_TRUE(ReadDword("Config", "PortNum", &v));
+    EXPECT_EQ(v, 1021u);
+}
+
+TEST_F(ConnectionTest, Port600WrapsTo1023) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    SetPortNum(600);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    int held = BindLocal(600);
+    ASSERT_GE(held, 0);
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    close(held);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1023);
+}
+
+TEST_F(ConnectionTest, PortAbove1023IsTriedAsStored) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    SetPortNum(1100);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1100);
+}
+
+TEST_F(ConnectionTest, PortsOfTheServicesDatabaseAreSkipped) {
+    REQUIRE_RESERVED_PORTS();
+    int start = 0;
+    for (int p = 1023; p >= 601 && !start; --p)
+        if (Listed(p) && !Listed(p - 1)) start = p;
+    if (!start) GTEST_SKIP() << "the services database lists no reserved tcp port";
+    AddPortValue("lpt", "127.0.0.1", 1);
+    SetPortNum((DWORD)start);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, start - 1);
+    EXPECT_EQ(qvhost::CountSleeps(1000), 1u) << "passing over a listed port costs one second";
+}
+
+TEST_F(ConnectionTest, UnknownHostNameIsANetworkErrorWithoutASocket) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "nosuchprinter", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    int socketsDuringWait = -1;
+    SetStatusAction([&](const StatusEvent &e) {
+        if (e.text != "Cannot print(Network Error)") return;
+        socketsDuringWait = qvhost::OpenSockets();
+        qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    ASSERT_TRUE(Print("lpt", job, "x").ended);
+    EXPECT_EQ(socketsDuringWait, 0);
+    EXPECT_EQ(qvhost::CountSleeps(1000, true), 0u) << "no connection was tried";
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Deleting..."}));
+}
+
+TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("raw", "127.0.0.1", 3, 9103);
+    ASSERT_TRUE(StartMonitor());
+    Raw(9103);
+    qvhost::SetHostName("unresolvable");
+    DWORD job = QueueJob("raw");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && qvhost::CountSleeps(1000) == 3) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    PrintResult r = Print("raw", job, "x");
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(Raw().WaitForConversations(1, 100)) << "no connection was made";
+}
+
+TEST_F(ConnectionTest, PrinterClosingMidFileIsANetworkErrorAndTheJobIsSentAgainWhole) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    std::string data = Bytes(100000, 3);
+    for (Misbehaviour m : {Misbehaviour::CloseInControlFile, Misbehaviour::CloseInDataFile}) {
+        if (lpd_) lpd_->Stop();
+        lpd_.reset();
+        Lpd().SetMisbehaviour(m, m == Misbehaviour::CloseInControlFile ? 10 : 5000);
+        SetStatusAction([this](const StatusEvent &e) {
+            if (e.text == "Cannot print(Network Error)") Lpd().SetMisbehaviour(Misbehaviour::None);
+        });
+        ASSERT_TRUE(Print("lpt", QueueJob("lpt"), data).ended);
+        ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+        std::vector<Conversation> c = Lpd().Conversations();
+        EXPECT_FALSE(c[0].complete);
+        EXPECT_TRUE(c[1].complete);
+        EXPECT_TRUE(c[1].dataFile == data);
+    }
+}
+
+TEST_F(ConnectionTest, PausingAStalledTransferEndsItWithinOnePollAndResumeSendsAgain) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd().SetMisbehaviour(Misbehaviour::StallInDataFile, 1000);
+    std::string data = Bytes(16 << 20, 4);
+    DWORD job = QueueJob("lpt");
+    int pollsAfterPause = -1, pollsAtPause = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        size_t polls = qvhost::CountSleeps(1000, true);
+        if (s.select && polls == 3) {
+            pollsAtPause = (int)polls;
+            qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+        }
+        qvhost::JobView v;
+        if (!s.select && qvhost::GetJob(job, &v) && v.statusText == "Paused" && pollsAfterPause < 0) {
+            pollsAfterPause = (int)polls - pollsAtPause;
+            Lpd().SetMisbehaviour(Misbehaviour::None);
+            Lpd().SetReading(true);
+            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+        }
+    });
+    // The printer stops reading inside the data file until the job is paused, so the
+    // blocked send must notice the pause.
+    ASSERT_TRUE(Print("lpt", job, data).ended);
+    EXPECT_EQ(pollsAfterPause, 0) << "the pause was seen before another poll";
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Paused", "Sending...", "Deleting..."}));
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 10000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    EXPECT_TRUE(c[0].reset);
+    EXPECT_FALSE(c[0].complete);
+    EXPECT_TRUE(c[1].dataFile == data);
+}
+
+TEST_F(ConnectionTest, DeletingAStalledRawJobEndsTheWrite) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("raw", "127.0.0.1", 3, 9104);
+    ASSERT_TRUE(StartMonitor());
+    Raw(9104).SetReading(false);
+    DWORD job = QueueJob("raw");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (s.select && qvhost::CountSleeps(1000, true) == 2) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    PrintResult r = Print("raw", job, Bytes(16 << 20, 5), 2, "Report", 8 << 20);
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(r.writeError, (DWORD)ERROR_NET_WRITE_FAULT);
+    EXPECT_TRUE(r.ended);
+    EXPECT_EQ(qvhost::CountSleeps(1000, true), 2u);
+    Raw().SetReading(true);
+    ASSERT_TRUE(Raw().WaitForConversations(1, 5000));
+    EXPECT_TRUE(Raw().Conversations()[0].reset);
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+TEST_F(ConnectionTest, JobVanishingDuringAWaitIsGivenUp) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd().SetMisbehaviour(Misbehaviour::StallInDataFile, 1000);
+    DWORD job = QueueJob("lpt");
+    qvhost::SetJobStatusBits(job, 0, JOB_STATUS_PRINTING);
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (s.select && qvhost::CountSleeps(1000, true) == 2) qvhost::MakeJobUnreadable(job, true);
+    });
+    ASSERT_TRUE(Print("lpt", job, Bytes(16 << 20, 6)).ended);
+    Lpd().SetReading(true);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending..."}));
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
+}
+
+TEST_F(ConnectionTest, StatusTextsRefreshTheQueueWindow) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    HWND window = qvhost::CreateTopWindow("P");
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    int f5 = 0;
+    UINT msg;
+    WPARAM w;
+    LPARAM l;
+    while (qvhost::TakeMessage(window, &msg, &w, &l)) {
+        EXPECT_EQ(msg, (UINT)WM_KEYDOWN);
+        EXPECT_EQ(w, (WPARAM)VK_F5);
+        EXPECT_EQ(l, (LPARAM)1);
+        ++f5;
+    }
+    EXPECT_EQ(f5, 3) << "Sending... twice and Deleting... once";
+    qvhost::SetWindowTitle(window, "P - Paused");
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    f5 = 0;
+    while (qvhost::TakeMessage(window, &msg, &w, &l)) ++f5;
+    EXPECT_EQ(f5, 3) << "the paused printer's window is found too";
+    qvhost::DestroyTopWindow(window);
+}
+
+}  // namespace
