@@ -80,15 +80,16 @@ int CmdWatch(Args &args) {
     while (!g_stop && (limit == 0 || refreshes < limit)) {
         UINT message;
         WPARAM key;
-        bool redraw = false;
+        int redraws = 0;
         while (qvhost::TakeMessage(window, &message, &key, nullptr))
-            if (message == WM_KEYDOWN && key == VK_F5) redraw = true;
+            if (message == WM_KEYDOWN && key == VK_F5) ++redraws;
         for (const qvhost::PrinterView &p : qvhost::Printers())
             if (p.name == printer && (bool)(p.status & PRINTER_STATUS_PAUSED) != paused) {
                 paused = !paused;
                 qvhost::SetWindowTitle(window, title(paused));
             }
-        if (redraw) {
+        // Each F5 is one redraw, as in a real queue window.
+        for (; redraws > 0 && (limit == 0 || refreshes < limit); --redraws) {
             ++refreshes;
             printf("== %s (refresh %llu) ==\n", title(paused).c_str(), refreshes);
             PrintJobs(printer);

@@ -3,6 +3,21 @@
 
 #include "cli.h"
 
+namespace {
+
+// The monitor says nothing about a name it does not know: ask its port list.
+bool PortExists(MONITOR *monitor, const std::string &name) {
+    DWORD needed = 0, count = 0;
+    monitor->pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed ? needed : 1);
+    if (!monitor->pfnEnumPorts(nullptr, 1, buffer.data(), needed, &needed, &count)) return true;
+    for (DWORD i = 0; i < count; ++i)
+        if (lstrcmpiA(((PORT_INFO_1A *)buffer.data())[i].pName, name.c_str()) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
 int CmdPorts(Args &args) {
     std::string levelText = "1";
     bool bad = false;
@@ -36,10 +51,9 @@ int CmdPort(Args &args) {
         if (args.size() != 2) return Usage("usage: qvlmr port delete NAME");
         MONITOR *monitor = LoadMonitor();
         if (!monitor) return 1;
-        SetLastError(0);
         if (!monitor->pfnDeletePort(nullptr, nullptr, (LPSTR)args[1].c_str())) {
             DWORD code = GetLastError();
-            if (code == 0) return Fail("DeletePort failed: no port named '" + args[1] + "'");
+            if (!PortExists(monitor, args[1])) return Fail("DeletePort failed: no port named '" + args[1] + "'");
             return FailWin("DeletePort", code);
         }
         return 0;

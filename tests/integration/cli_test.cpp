@@ -1,0 +1,151 @@
+// The qvlmr command line as a user runs it: separate processes sharing one state directory.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "print_fixture.h"
+#include "tool_runner.h"
+
+namespace {
+
+const char kPortsReg[] =
+    "REGEDIT4\n\n"
+    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports]\n"
+    "\"Zed\"=\"10.0.0.1\"\n\"alpha\"=\"10.0.0.2\"\n\"Lpt\"=\"127.0.0.1\"\n\n"
+    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\alpha]\n"
+    "\"Protocol\"=dword:00000003\n";
+
+class CliTest : public PrintTest {
+  protected:
+    ToolResult Tool(const std::vector<std::string> &args, const std::string &input = "") {
+        return RunTool(home_, args, input);
+    }
+    std::string Export() { return Tool({"reg", "export"}).out; }
+    // Waits (in real time) until the job shows the status text.
+    bool WaitForText(DWORD job, const std::string &text, int ms = 20000) {
+        for (int waited = 0; waited < ms; waited += 20) {
+            qvhost::JobView v;
+            if (qvhost::GetJob(job, &v) && v.statusText == text) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+};
+
+TEST_F(CliTest, ImportedPortsAreListedInRegistryOrder) {
+    ASSERT_EQ(Tool({"install"}).status, 0);
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ToolResult r = Tool({"ports", "--level", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Zed\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n"
+              "alpha\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n"
+              "Lpt\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n");
+    EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\n");
+}
+
+TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Zed"}).status, 0);
+    DWORD job = qvhost::AddJob("Office", "doc", "bob");
+    ToolResult r = Tool({"port", "delete", "ALPHA"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "DeletePort failed: error 5 (access denied)\n");
+    EXPECT_NE(Export().find("\"alpha\"="), std::string::npos) << "nothing changed";
+    ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
+    r = Tool({"port", "delete", "ALPHA"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string reg = Export();
+    EXPECT_EQ(reg.find("alpha"), std::string::npos) << reg;
+    EXPECT_NE(reg.find("\"Zed\"="), std::string::npos);
+    r = Tool({"port", "delete", "alpha"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no port named"), std::string::npos);
+}
+
+TEST_F(CliTest, CommandsThatLoadTheMonitorRemoveStaleJobFiles) {
+    for (const char *n : {"QVLMR123.dtf", "QVLMR123.ctf", "keep.txt"}) {
+        int fd = open((SpoolDirectory() + "/" + n).c_str(), O_CREAT | O_WRONLY, 0644);
+        close(fd);
+    }
+    ASSERT_EQ(Tool({"ports"}).status, 0);
+    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    std::string before = Export();
+    ToolResult r = Tool({"reg", "import", "-"}, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=dword:zz\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qvlmr: reg import: line 4: cannot read the value data 'dword:zz'\n");
+    EXPECT_EQ(Export(), before) << "a failed import stores nothing";
+    EXPECT_EQ(Tool({"ports", "--level", "3"}).status, 2);
+    EXPECT_EQ(Tool({"frobnicate"}).status, 2);
+    EXPECT_EQ(Tool({"pause", "abc"}).status, 2);
+    EXPECT_EQ(Tool({"pause", "99999"}).status, 1);
+    EXPECT_EQ(Tool({"print", "--printer", "nope", "/dev/null"}).status, 1);
+    EXPECT_EQ(Tool({"print", "--printer"}).status, 2);
+    EXPECT_EQ(Tool({"print", "--printer", "x", "--chunk", "0"}).status, 2);
+    EXPECT_EQ(Export(), before);
+}
+
+TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    std::string doc = home_ + "/doc.txt";
+    int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(write(fd, "hello\n", 6), 6);
+    close(fd);
+    // Nobody listens on 515: the job waits with a network error on the real clock.
+    ToolProcess p = StartTool(home_, {"print", "--printer", "Office", "--title", "Memo", doc});
+    DWORD job = 0;
+    for (int i = 0; i < 500 && !job; ++i) {
+        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
+        if (!jobs.empty()) job = jobs[0].id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(job, 0u);
+    ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
+    ToolResult list = Tool({"jobs"});
+    EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
+    ASSERT_EQ(Tool({"pause", std::to_string(job)}).status, 0);
+    EXPECT_TRUE(WaitForText(job, "Paused"));
+    EXPECT_NE(Tool({"jobs", "--printer", "Office"}).out.find("paused,printing\tPaused"), std::string::npos);
+    ASSERT_EQ(Tool({"resume", std::to_string(job)}).status, 0);
+    EXPECT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
+    ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
+    ToolResult r = FinishTool(p);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::to_string(job) + "\n");
+    // Every status text, as it changed, with a timestamp.
+    EXPECT_NE(r.err.find(": Sending...\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": Paused\n"), std::string::npos);
+    EXPECT_NE(r.err.find(": Deleting...\n"), std::string::npos);
+    EXPECT_EQ(Tool({"jobs"}).out, "");
+}
+
+TEST_F(CliTest, WatchWindowRedrawsWhenTheMonitorSetsAStatusText) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    ToolProcess watch = StartTool(home_, {"watch", "Office", "--refreshes", "3"});
+    for (int i = 0; i < 500 && !FindWindowA(nullptr, "Office"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(FindWindowA(nullptr, "Office"), nullptr);
+    TestPrinter printer;
+    ASSERT_TRUE(printer.Start(515, true));
+    ToolResult r = Tool({"print", "--printer", "Office", "--title", "Memo", "-"}, "some text\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    ToolResult w = FinishTool(watch);
+    EXPECT_EQ(w.status, 0);
+    EXPECT_NE(w.out.find("== Office (refresh 3) =="), std::string::npos) << w.out;
+    EXPECT_EQ(FindWindowA(nullptr, "Office"), nullptr) << "the window is gone with the process";
+    ASSERT_TRUE(printer.WaitForConversations(1, 5000));
+    EXPECT_EQ(printer.Conversations()[0].dataFile, "some text\n");
+    printer.Stop();
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include "tool_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+pid_t Spawn(const std::string &home, const std::vector<std::string> &args, int in, int out, int err) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> argv;
+        std::string tool = QVLMR_TOOL_PATH, homeArg = "--home";
+        argv.push_back(&tool[0]);
+        std::vector<std::string> all = {homeArg, home};
+        all.insert(all.end(), args.begin(), args.end());
+        for (std::string &a : all) argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+void Drain(int fd, std::string *to) {
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) return;
+        to->append(buf, (size_t)n);
+    }
+}
+
+}  // namespace
+
+ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input) {
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return {};
+    pid_t pid = Spawn(home, args, in[0], out[1], err[1]);
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    }
+    close(in[1]);
+    ToolResult r;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        poll(fds, 2, -1);
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !fds[i].revents) continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? r.out : r.err).append(buf, (size_t)n);
+            }
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args) {
+    int out[2], err[2];
+    ToolProcess p;
+    if (pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return p;
+    int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    p.pid = Spawn(home, args, devnull, out[1], err[1]);
+    close(devnull);
+    close(out[1]);
+    close(err[1]);
+    p.outFd = out[0];
+    p.errFd = err[0];
+    fcntl(p.errFd, F_SETFL, O_NONBLOCK);
+    return p;
+}
+
+void PeekToolErr(ToolProcess &p, std::string *err) { Drain(p.errFd, err); }
+
+ToolResult FinishTool(ToolProcess &p, bool killIt) {
+    ToolResult r;
+    if (killIt) kill(p.pid, SIGTERM);
+    int status = 0;
+    // A process that does not end within 30 s is stopped, so a test fails instead of hanging.
+    for (int waited = 0; waitpid(p.pid, &status, WNOHANG) == 0; waited += 10) {
+        if (waited == 30000) kill(p.pid, SIGKILL);
+        usleep(10000);
+    }
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    fcntl(p.outFd, F_SETFL, O_NONBLOCK);
+    Drain(p.outFd, &r.out);
+    Drain(p.errFd, &r.err);
+    close(p.outFd);
+    close(p.errFd);
+    return r;
+}
