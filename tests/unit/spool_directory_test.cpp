@@ -1,0 +1,148 @@
+// Where job files go, how they are named, and what a start of document does with a
+// configured spool directory: seen on disk between StartDocPort and EndDocPort.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "print_fixture.h"
+
+namespace {
+
+class SpoolDirTest : public PrintTest {
+  protected:
+    void SetSpoolDir(const std::string &value) {
+        std::string escaped;
+        for (char c : value) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SpoolDir\"=\"" + escaped + "\"\n");
+    }
+    // Starts a mode-1 document and writes data; the port stays started.
+    HANDLE Start(const std::string &data) {
+        HANDLE h = nullptr;
+        EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+        DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+        EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+        DWORD written = 0;
+        if (!data.empty()) {
+            EXPECT_TRUE(monitor_.pfnWritePort(h, (LPBYTE)data.data(), (DWORD)data.size(), &written));
+        }
+        return h;
+    }
+    static bool Exists(const std::string &path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0;
+    }
+    static std::string Read(const std::string &path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void SetUp() override {
+        PrintTest::SetUp();
+        AddPortValue("lpt", "127.0.0.1", 1);
+    }
+};
+
+TEST_F(SpoolDirTest, ConfiguredDirectoryIsProbedAndUsed) {
+    mkdir((home_ + "/drive_d").c_str(), 0755);
+    mkdir((home_ + "/drive_d/Jobs").c_str(), 0755);
+    SetSpoolDir("D:\\Jobs");
+    ASSERT_TRUE(StartMonitor());
+    HANDLE h = Start("abc");
+    EXPECT_EQ(Read(home_ + "/drive_d/Jobs/QVLMR000.dtf"), "abc");
+    EXPECT_FALSE(Exists(home_ + "/drive_d/Jobs/QVLMRDIR.ckf")) << "the probe leaves nothing behind";
+    EXPECT_TRUE(SpoolFiles().empty());
+    qvhost::ControlJob(qvhost::Jobs("P")[0].id, JOB_CONTROL_CANCEL);
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    EXPECT_FALSE(Exists(home_ + "/drive_d/Jobs/QVLMR000.dtf"));
+}
+
+TEST_F(SpoolDirTest, MissingDirectoryIsCreatedButNotItsParent) {
+    mkdir((home_ + "/drive_c/spool").c_str(), 0755);
+    SetSpoolDir("C:\\spool\\new\\");
+    ASSERT_TRUE(StartMonitor());
+    Start("x");
+    EXPECT_TRUE(Exists(home_ + "/drive_c/spool/new/QVLMR000.dtf"));
+    SetSpoolDir("C:\\absent\\new");
+    HANDLE h2 = nullptr;
+    AddPortValue("lpt2", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt2", &h2));
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h2, (LPSTR) "P", QueueJob("lpt2"), 2, (LPBYTE)&doc));
+    EXPECT_FALSE(Exists(home_ + "/drive_c/absent"));
+    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"}) << "the default directory is used";
+}
+
+TEST_F(SpoolDirTest, LengthLimitAndRootDirectory) {
+    std::string name(227, 'd');  // "C:\" + 227 = 230 characters
+    mkdir((home_ + "/drive_c/" + name).c_str(), 0755);
+    SetSpoolDir("C:\\" + name);
+    ASSERT_TRUE(StartMonitor());
+    Start("x");
+    EXPECT_TRUE(Exists(home_ + "/drive_c/" + name + "/QVLMR000.dtf"));
+
+    std::string longer(228, 'e');  // 231 characters: ignored
+    mkdir((home_ + "/drive_c/" + longer).c_str(), 0755);
+    SetSpoolDir("C:\\" + longer);
+    AddPortValue("lpt2", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt2", &h));
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt2"), 2, (LPBYTE)&doc));
+    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"});
+
+    for (const char *root : {"\\", "\\\\"}) {
+        SetSpoolDir(root);
+        AddPortValue("lpt3", "127.0.0.1", 1);
+        ASSERT_TRUE(StartMonitor());
+        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt3", &h));
+        ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt3"), 2, (LPBYTE)&doc));
+        EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMRDIR.ckf"));
+    }
+    // The last start-up cleaned the root of the job file the run before had left there.
+    EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMR002.dtf"));
+    EXPECT_TRUE(Exists(home_ + "/drive_c/QVLMR003.dtf"));
+}
+
+TEST_F(SpoolDirTest, ReusedJobNumberEmptiesTheOldFile) {
+    std::ofstream(SpoolDirectory() + "/QVLMR005.dtf") << "stale contents that are longer";
+    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SeqNum\"=dword:00000004\n");
+    AddPortValue("raw", "127.0.0.1", 3);
+    ASSERT_TRUE(StartMonitor());
+    // Start-up removed the stale file; put one back as if an old job had left it since.
+    std::ofstream(SpoolDirectory() + "/QVLMR005.dtf") << "stale contents that are longer";
+    Start("new");
+    EXPECT_EQ(Read(SpoolDirectory() + "/QVLMR005.dtf"), "new");
+}
+
+TEST_F(SpoolDirTest, DataFileThatCannotBeCreatedFailsTheStartAndReleasesThePrinter) {
+    ASSERT_TRUE(StartMonitor());
+    qvhost::FailFileCreate(".dtf", true);
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    DOC_INFO_1A noName = {nullptr, nullptr, nullptr};
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&noName));
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    qvhost::FailFileCreate(".dtf", false);
+    EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+    DWORD seq;
+    ASSERT_TRUE(ReadDword("Config", "SeqNum", &seq));
+    EXPECT_EQ(seq, 1u) << "a number taken by a failed start stays used";
+}
+
+TEST_F(SpoolDirTest, WriteFailuresOfTheDataFileReachTheSpooler) {
+    ASSERT_TRUE(StartMonitor());
+    qvhost::FailFileWritesAfter(".dtf", 10);
+    HANDLE h = Start("");
+    DWORD written = 0;
+    EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "0123456789abcdef", 16, &written));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
+    EXPECT_EQ(written, 10u);
+}
+
+}  // namespace
