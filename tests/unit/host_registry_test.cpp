@@ -1,0 +1,132 @@
+// The host registry: raw values, case-insensitive keys, .reg text in and out, and what the
+// monitor's settings store makes of odd stored values.
+#include <string.h>
+
+#include "monitor_fixture.h"
+
+namespace {
+
+class HostRegistryTest : public MonitorTest {
+  protected:
+    HKEY Open(const char *path) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
+        return key;
+    }
+};
+
+TEST_F(HostRegistryTest, ValuesKeepTypeAndRawBytesAndKeysIgnoreCase) {
+    HKEY key;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Test\\Deep", 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, (DWORD)REG_CREATED_NEW_KEY);
+    ASSERT_EQ(RegSetValueExA(key, "two", 0, REG_SZ, (const BYTE *)"ab", 2), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "odd", 0, REG_DWORD, (const BYTE *)"\x01\x02\x03", 3), ERROR_SUCCESS);
+    RegCloseKey(key);
+    HKEY again = Open("SOFTWARE\\test\\DEEP");
+    BYTE buf[8];
+    DWORD type = 0, size = 1;
+    EXPECT_EQ(RegQueryValueExA(again, "TWO", nullptr, &type, buf, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 2u);
+    size = sizeof buf;
+    ASSERT_EQ(RegQueryValueExA(again, "two", nullptr, &type, buf, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, (DWORD)REG_SZ);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(memcmp(buf, "ab", 2), 0);
+    size = sizeof buf;
+    ASSERT_EQ(RegQueryValueExA(again, "odd", nullptr, &type, buf, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    char name[4];
+    DWORD nameSize = sizeof name;
+    EXPECT_EQ(RegEnumValueA(again, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "two");
+    nameSize = 3;  // no room for "odd" and its terminator
+    EXPECT_EQ(RegEnumValueA(again, 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    nameSize = sizeof name;
+    EXPECT_EQ(RegEnumValueA(again, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(again);
+    EXPECT_EQ(qvhost::OpenRegistryKeys(), 0);
+}
+
+TEST_F(HostRegistryTest, RegTextRoundTripsEveryKindOfValue) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Round]\n"
+        "@=\"default \\\"quoted\\\" \\\\ text\"\n"
+        "\"sz\"=\"plain\"\n"
+        "\"raw\"=hex(1):61,62\n"
+        "\"dw\"=dword:0000238c\n"
+        "\"short\"=hex(4):01,02,03\n"
+        "\"bin\"=hex:00,ff,\\\n"
+        "  10\n"
+        "\"empty\"=hex(1):\n";
+    std::string error;
+    ASSERT_TRUE(qvhost::ImportRegText(text, &error)) << error;
+    std::string first = qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round");
+    EXPECT_NE(first.find("\"raw\"=hex(1):61,62\n"), std::string::npos) << first;
+    EXPECT_NE(first.find("\"dw\"=dword:0000238c\n"), std::string::npos);
+    EXPECT_NE(first.find("\"short\"=hex(4):01,02,03\n"), std::string::npos);
+    EXPECT_NE(first.find("\"bin\"=hex:00,ff,10\n"), std::string::npos);
+    EXPECT_NE(first.find("@=\"default \\\"quoted\\\" \\\\ text\"\n"), std::string::npos);
+    // Export, wipe, import the export: the same tree again.
+    ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n\n[-HKEY_LOCAL_MACHINE\\Software\\Round]\n", &error));
+    EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round"), "REGEDIT4\n\n");
+    ASSERT_TRUE(qvhost::ImportRegText(first, &error)) << error;
+    EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round"), first);
+    ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Round]\n\"sz\"=-\n", &error));
+    EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round").find("\"sz\""), std::string::npos);
+}
+
+TEST_F(HostRegistryTest, BrokenRegTextIsRefusedWholeWithItsLine) {
+    std::string error;
+    const char *bad[] = {
+        "not a registry file\n",
+        "REGEDIT4\n\n[HKEY_NOWHERE\\X]\n",
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X\n",
+        "REGEDIT4\n\n\"outside\"=\"key\"\n",
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=dword:123456789\n",
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=hex:1,2,300\n",
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"unterminated=\"x\"\n",
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\" \"b\"\n",
+        "",
+    };
+    for (const char *text : bad) {
+        error.clear();
+        EXPECT_FALSE(qvhost::ImportRegText(text, &error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "X", 0, KEY_READ, &key), ERROR_SUCCESS)
+        << "nothing of a refused file is kept";
+}
+
+TEST_F(HostRegistryTest, SettingsStoreToleratesOddValuesOfAPort) {
+    // A Protocol of two bytes, a PrtQName of 300 bytes without terminator, an SvrPort of
+    // eight bytes: the monitor keeps to its defaults and never reads past its buffers.
+    std::string longQueue(300, 'q');
+    std::string hexQueue;
+    for (size_t i = 0; i < longQueue.size(); ++i) hexQueue += (i ? ",71" : "71");
+    ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"odd\"=hex(1):" + hexQueue + "\n[" + kMonitorKey +
+              "\\Ports\\odd]\n\"Protocol\"=hex(4):03,00\n\"PrtQName\"=hex(1):" + hexQueue +
+              "\n\"SvrPort\"=hex(4):01,02,03,04,05,06,07,08\n");
+    ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "odd", &error));
+    DWORD job = qvhost::AddJob("P", "doc", "alice");
+    qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "odd", &h));
+    // A two-byte Protocol of 3 is mode 3; the host name of 300 bytes was read as 255 and is
+    // not a name that resolves: the job waits, and is deleted.
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && s.ms == 1000) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE) << "the direct path's failure";
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+}  // namespace
