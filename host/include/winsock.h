@@ -115,9 +115,6 @@ typedef struct WSAData {
 #define SO_LINGER 0x0080
 #define SO_REUSEADDR 0x0004
 #define FIONBIO 0x8004667EUL
-#define SD_RECEIVE 0
-#define SD_SEND 1
-#define SD_BOTH 2
 #define MSG_PEEK 0x2
 
 #define WSABASEERR 10000

@@ -175,7 +175,7 @@ SOCKET ConnectToPrinter(PortRecord *record) {
 int CloseConnection(PortRecord *record) {
     SOCKET s = record->socket;
     if (s == INVALID_SOCKET) return 0;
-    shutdown(s, SD_SEND);
+    shutdown(s, SHUTDOWN_SEND);
     if (record->protocol == RawTcp) {
         // Read the printer's output away until it closes its side.
         DWORD keptClass = record->errorClass;
@@ -186,7 +186,7 @@ int CloseConnection(PortRecord *record) {
         record->errorClass = keptClass;
         record->errorCode = keptCode;
     }
-    shutdown(s, SD_BOTH);
+    shutdown(s, SHUTDOWN_BOTH);
     u_long blocking = 0;
     ioctlsocket(s, (long)FIONBIO, &blocking);
     if (record->errorClass != CLASS_NONE) {

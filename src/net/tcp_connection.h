@@ -37,6 +37,10 @@
 #define CODE_TIMEOUT 140
 #define CODE_JOB_NOT_FOUND 250
 
+// shutdown() directions (Winsock 1.1 names none)
+#define SHUTDOWN_SEND 1
+#define SHUTDOWN_BOTH 2
+
 #define LOWEST_LOCAL_PORT 600
 #define HIGHEST_LOCAL_PORT 1023
 
