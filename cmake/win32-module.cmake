@@ -10,3 +10,21 @@ target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoi
   -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--no-seh
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
+
+# QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
+add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp)
+set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
+target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
+  -fno-asynchronous-unwind-tables -fno-stack-protector -mno-stack-arg-probe)
+target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
+  -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+  -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
+target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
+
+install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/INSTALL-WINDOWS.txt DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME QVLMRMON)
+set(CPACK_PACKAGE_VERSION 2.037e)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)
