@@ -131,11 +131,9 @@ TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtO
     qvhost::SetRealSelectSliceMs(2);
     Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
     DWORD job = QueueJob("lpt");
-    size_t pollsAtRetry = 0;
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
         if (s.select && qvhost::CountSleeps(1000, true) == 120) Lpd().SetMisbehaviour(Misbehaviour::None);
     });
-    SetStatusAction([&](const StatusEvent &) { pollsAtRetry = qvhost::CountSleeps(1000, true); });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
     ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
     std::vector<Conversation> c = Lpd().Conversations();
@@ -146,7 +144,6 @@ TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtO
     EXPECT_EQ(qvhost::CountSleeps(1000, false), 0u);
     EXPECT_GE(qvhost::CountSleeps(1000, true), 120u);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
-    (void)pollsAtRetry;
 }
 
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
@@ -155,12 +152,10 @@ TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
     ASSERT_TRUE(StartMonitor());
     Lpd();
     DWORD job = QueueJob("lpt");
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    HANDLE h = StartDocument("lpt", job);
     DWORD written;
     ASSERT_TRUE(monitor_.pfnWritePort(h, (LPBYTE) "abc", 3, &written));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
     EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc)) << "one document at a time";
     EXPECT_FALSE(SpoolFiles().empty());
     qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
@@ -181,10 +176,7 @@ TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
     Lpd();
     DWORD job = QueueJob("lpt");
     qvhost::SetJobStatusBits(job, 0, JOB_STATUS_PRINTING);  // no fallback job either
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    HANDLE h = StartDocument("lpt", job);
     qvhost::MakeJobUnreadable(job, true);
     qvhost::ClearSleeps();
     EXPECT_TRUE(monitor_.pfnEndDocPort(h));
@@ -200,10 +192,7 @@ TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
     ASSERT_TRUE(StartMonitor());
     Lpd();
     DWORD job = QueueJob("lpt");
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    HANDLE h = StartDocument("lpt", job);
     DWORD fresh = qvhost::RenumberJob(job);
     ASSERT_NE(fresh, 0u);
     ASSERT_TRUE(monitor_.pfnEndDocPort(h));
@@ -312,10 +301,7 @@ TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
     ASSERT_TRUE(StartMonitor());
     DWORD job = QueueJob("lpt");
     qvhost::FailOpenPrinterTimes(118);  // 59 seconds of failures
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    HANDLE h = StartDocument("lpt", job);
     EXPECT_EQ(qvhost::CountSleeps(500), 119u);
     qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     EXPECT_TRUE(monitor_.pfnEndDocPort(h));
@@ -323,6 +309,7 @@ TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
     qvhost::ClearSleeps();
     qvhost::FailOpenPrinterTimes(120);
     ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
     EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
     EXPECT_EQ(qvhost::CountSleeps(500), 120u);
     EXPECT_TRUE(SpoolFiles().empty());

@@ -61,6 +61,14 @@ PrintResult PrintTest::Print(const std::string &port, DWORD job, const std::stri
     return r;
 }
 
+HANDLE PrintTest::StartDocument(const std::string &port, DWORD job, DWORD level) {
+    HANDLE h = nullptr;
+    EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
+    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+    EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, level, (LPBYTE)&doc));
+    return h;
+}
+
 TestPrinter &PrintTest::Lpd() {
     if (!lpd_) {
         lpd_.reset(new TestPrinter);

@@ -29,6 +29,8 @@ class PrintTest : public MonitorTest {
     DWORD QueueJob(const std::string &port, const std::string &document = "Report");
     PrintResult Print(const std::string &port, DWORD job, const std::string &data, DWORD level = 2,
                       const std::string &document = "Report", size_t chunk = 65536);
+    // OpenPort and a successful StartDocPort of printer P; the port stays started.
+    HANDLE StartDocument(const std::string &port, DWORD job, DWORD level = 2);
     TestPrinter &Lpd();             // started on 515
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
