@@ -80,7 +80,9 @@ BOOL DirectWrite(PortRecord *record, LPBYTE buffer, DWORD size, LPDWORD written)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    int sent = SendWithWait(record, (const char *)buffer, size);
+    // A count the send's int result can carry; the spooler writes the rest next.
+    DWORD portion = size > 0x40000000 ? 0x40000000 : size;
+    int sent = SendWithWait(record, (const char *)buffer, portion);
     if (sent > 0) {
         if (written) *written = (DWORD)sent;
         return TRUE;

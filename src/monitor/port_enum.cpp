@@ -75,7 +75,7 @@ BOOL WINAPI EnumPorts(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD nee
     DWORD total = 0;
     for (PortRecord *r = PortList; r; r = r->next) total += PortInfoSize(r, level);
     if (needed) *needed = total;
-    if (total > size) {
+    if (total > size || (total && !buffer)) {
         error = ERROR_INSUFFICIENT_BUFFER;
     } else {
         LPBYTE structure = buffer;
@@ -122,6 +122,7 @@ BOOL NoQueuedJobs() {
 }
 
 BOOL WINAPI DeletePort(LPSTR, HWND, LPSTR portName) {
+    if (!portName) return FALSE;
     if (!NoQueuedJobs()) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;

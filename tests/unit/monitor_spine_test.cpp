@@ -123,6 +123,10 @@ TEST_F(SpineTest, EnumPortsLevel1SizesAndPacking) {
     EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + sizeof(PORT_INFO_1A));
     EXPECT_STREQ(info->pName, "IP_10");
 
+    // No buffer at all, whatever size the caller claims, is too small.
+    EXPECT_FALSE(monitor_.pfnEnumPorts(nullptr, 1, nullptr, 1000, &needed, &count));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+
     ASSERT_TRUE(Enum(1, exact + 1, &needed, &count, &buf));
     info = (PORT_INFO_1A *)(buf.data() + 8);
     EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + exact + 1 - 6);  // strings at the end
