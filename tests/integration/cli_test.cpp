@@ -111,6 +111,9 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
     ToolResult list = Tool({"jobs"});
     EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
+    ToolResult second = Tool({"ports"});
+    EXPECT_EQ(second.status, 1) << "a second spooler would delete the printing job's files";
+    EXPECT_NE(second.err.find("another qvlmr process has the monitor loaded"), std::string::npos) << second.err;
     ASSERT_EQ(Tool({"pause", std::to_string(job)}).status, 0);
     EXPECT_TRUE(WaitForText(job, "Paused"));
     EXPECT_NE(Tool({"jobs", "--printer", "Office"}).out.find("paused,printing\tPaused"), std::string::npos);

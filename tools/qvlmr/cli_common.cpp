@@ -1,6 +1,8 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "cli.h"
@@ -55,6 +57,15 @@ int Usage(const std::string &message) {
 }
 
 MONITOR *LoadMonitor() {
+    // One spooler per state directory: a second monitor's start-up would delete the job
+    // files of the jobs the first is delivering.
+    std::string lockPath = qvhost::Home() + "/spooler.lock";
+    int lock = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        Fail("another qvlmr process has the monitor loaded for " + qvhost::Home() +
+             " (one spooler per state directory); try again when it has finished");
+        return nullptr;
+    }
     std::string error, path = ModulePath();
     HINSTANCE module = qvhost::LoadModule(path, &error);
     if (!module) {

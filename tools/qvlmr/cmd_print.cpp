@@ -1,13 +1,19 @@
-// print: queue a job and run it through the monitor as the spooler does.
+// print: queue jobs and run them through the monitor as the spooler does: each printer
+// on its own thread, its jobs one after another.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <thread>
+
 #include "cli.h"
 
 namespace {
+
+std::mutex g_outputLock;
 
 void ShowStatus(DWORD jobId, const std::string &text) {
     struct timeval tv;
@@ -16,6 +22,7 @@ void ShowStatus(DWORD jobId, const std::string &text) {
     localtime_r(&tv.tv_sec, &tm);
     char when[32];
     strftime(when, sizeof when, "%H:%M:%S", &tm);
+    std::lock_guard<std::mutex> lock(g_outputLock);
     fprintf(stderr, "%s.%03d job %u: %s\n", when, (int)(tv.tv_usec / 1000), (unsigned)jobId,
             text.empty() ? "(no status text)" : text.c_str());
 }
@@ -31,94 +38,135 @@ bool ReadFull(int fd, std::vector<char> &chunk, size_t *got) {
     return true;
 }
 
-}  // namespace
+struct PrintJob {
+    MONITOR *monitor;
+    std::string printer, port, title, file, user;
+    DWORD level;
+    size_t chunk;
+};
 
-int CmdPrint(Args &args) {
-    std::string printer, title, levelText = "2", chunkText = "65536";
-    bool bad = false;
-    TakeOption(args, "--printer", &printer, &bad);
-    TakeOption(args, "--title", &title, &bad);
-    TakeOption(args, "--level", &levelText, &bad);
-    TakeOption(args, "--chunk", &chunkText, &bad);
-    unsigned long long chunkSize = 0;
-    if (bad || printer.empty() || args.size() > 1)
-        return Usage("usage: qvlmr print --printer NAME [--title TEXT] [--level 1|2] [--chunk BYTES] [FILE|-]");
-    if (levelText != "1" && levelText != "2") return Usage("--level must be 1 or 2");
-    if (!ParseNumber(chunkText, 64ull << 20, &chunkSize) || chunkSize == 0)
-        return Usage("--chunk must be a number of bytes from 1 to 67108864");
-    std::string file = args.empty() ? "-" : args[0];
-    if (title.empty()) title = file == "-" ? "(standard input)" : file.substr(file.rfind('/') + 1);
-    int fd = file == "-" ? 0 : open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail("cannot read " + file);
-
-    std::string port;
-    for (const qvhost::PrinterView &p : qvhost::Printers())
-        if (lstrcmpiA(p.name.c_str(), printer.c_str()) == 0) {
-            printer = p.name;
-            port = p.port;
-        }
-    if (port.empty()) return Fail("print: no printer named '" + printer + "' (see qvlmr printer list)");
-    MONITOR *monitor = LoadMonitor();
-    if (!monitor) return 1;
-
-    char user[256];
-    DWORD userSize = sizeof user;
-    if (!GetUserNameA(user, &userSize)) user[0] = 0;
-    DWORD jobId = qvhost::AddJob(printer, title, user);
+// One job, start to end; 0 when every monitor call returned TRUE.
+int PrintOne(const PrintJob &p, int fd) {
+    DWORD jobId = qvhost::AddJob(p.printer, p.title, p.user);
     if (!jobId) return Fail("print: cannot queue the job");
-    printf("%u\n", (unsigned)jobId);
-    fflush(stdout);
-    qvhost::SetStatusHook([](DWORD id, const std::string &text) { ShowStatus(id, text); });
-
+    {
+        std::lock_guard<std::mutex> lock(g_outputLock);
+        printf("%u\n", (unsigned)jobId);
+        fflush(stdout);
+    }
+    MONITOR *monitor = p.monitor;
     HANDLE portHandle = nullptr;
-    if (!monitor->pfnOpenPort((LPSTR)port.c_str(), &portHandle)) {
+    if (!monitor->pfnOpenPort((LPSTR)p.port.c_str(), &portHandle)) {
         qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, 0);
-        return Fail("OpenPort failed: the monitor has no port named '" + port + "'");
+        return Fail("OpenPort failed: the monitor has no port named '" + p.port + "'");
     }
     qvhost::SetJobStatusBits(jobId, JOB_STATUS_PRINTING, 0);
     DOC_INFO_2A doc = {};
-    doc.pDocName = (LPSTR)title.c_str();
+    doc.pDocName = (LPSTR)p.title.c_str();
     doc.JobId = jobId;
-    DWORD level = levelText == "1" ? 1 : 2;
-    int status = 0;
-    if (!monitor->pfnStartDocPort(portHandle, (LPSTR)printer.c_str(), jobId, level, (LPBYTE)&doc)) {
-        status = FailWin("StartDocPort", GetLastError());
+    if (!monitor->pfnStartDocPort(portHandle, (LPSTR)p.printer.c_str(), jobId, p.level, (LPBYTE)&doc)) {
+        int status = FailWin("StartDocPort", GetLastError());
         qvhost::JobView job;
         if (qvhost::GetJob(jobId, &job) && (job.status & JOB_STATUS_DELETING)) qvhost::RemoveJob(jobId);
         else qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, JOB_STATUS_PRINTING);
         monitor->pfnClosePort(portHandle);
         return status;
     }
-    std::vector<char> chunk((size_t)chunkSize);
+    std::vector<char> chunk(p.chunk);
     unsigned long long total = 0;
+    int status = 0;
     for (;;) {
         size_t got = 0;
         if (!ReadFull(fd, chunk, &got)) {
-            status = Fail("cannot read " + file);
+            status = Fail("cannot read " + p.file);
             break;
         }
         if (got == 0) break;
         size_t done = 0;
-        while (done < got) {
+        while (done < got && !status) {
             DWORD written = 0;
-            if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done), &written)) {
+            if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done), &written))
                 status = FailWin("WritePort", GetLastError());
-                break;
-            }
-            if (written == 0) {
+            else if (written == 0)
                 status = Fail("WritePort took no bytes");
-                break;
-            }
             done += written;
         }
         total += done;
         if (status) break;
     }
-    if (fd != 0) close(fd);
     if (!monitor->pfnEndDocPort(portHandle)) status = FailWin("EndDocPort", GetLastError());
     monitor->pfnClosePort(portHandle);
-    qvhost::SetStatusHook(nullptr);
+    std::lock_guard<std::mutex> lock(g_outputLock);
     fprintf(stderr, "job %u: %llu bytes handed to the monitor%s\n", (unsigned)jobId, total,
             status ? " (with errors)" : "");
     return status;
+}
+
+}  // namespace
+
+int CmdPrint(Args &args) {
+    const char usage[] =
+        "usage: qvlmr print --printer NAME[,NAME...] [--title TEXT] [--level 1|2] [--chunk BYTES] "
+        "[--repeat N] [FILE|-]";
+    std::string printers, title, levelText = "2", chunkText = "65536", repeatText = "1";
+    bool bad = false;
+    TakeOption(args, "--printer", &printers, &bad);
+    TakeOption(args, "--title", &title, &bad);
+    TakeOption(args, "--level", &levelText, &bad);
+    TakeOption(args, "--chunk", &chunkText, &bad);
+    TakeOption(args, "--repeat", &repeatText, &bad);
+    unsigned long long chunkSize = 0, repeat = 0;
+    if (bad || printers.empty() || args.size() > 1) return Usage(usage);
+    if (levelText != "1" && levelText != "2") return Usage("--level must be 1 or 2");
+    if (!ParseNumber(chunkText, 64ull << 20, &chunkSize) || chunkSize == 0)
+        return Usage("--chunk must be a number of bytes from 1 to 67108864");
+    if (!ParseNumber(repeatText, 100000, &repeat) || repeat == 0) return Usage("--repeat must be from 1 to 100000");
+    std::string file = args.empty() ? "-" : args[0];
+    if (file == "-" && repeat > 1) return Usage("--repeat needs a FILE (standard input can be read once)");
+    if (title.empty()) title = file == "-" ? "(standard input)" : file.substr(file.rfind('/') + 1);
+
+    std::vector<PrintJob> jobs;
+    char user[256];
+    DWORD userSize = sizeof user;
+    if (!GetUserNameA(user, &userSize)) user[0] = 0;
+    for (size_t start = 0; start <= printers.size();) {
+        size_t comma = printers.find(',', start);
+        std::string name = printers.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        start = comma == std::string::npos ? printers.size() + 1 : comma + 1;
+        PrintJob job{nullptr, name, "", title, file, user, levelText == "1" ? 1u : 2u, (size_t)chunkSize};
+        for (const qvhost::PrinterView &p : qvhost::Printers())
+            if (lstrcmpiA(p.name.c_str(), name.c_str()) == 0) {
+                job.printer = p.name;
+                job.port = p.port;
+            }
+        if (job.port.empty()) return Fail("print: no printer named '" + name + "' (see qvlmr printer list)");
+        jobs.push_back(job);
+    }
+    if (file == "-" && jobs.size() > 1) return Usage("several printers need a FILE");
+    if (file != "-" && access(file.c_str(), R_OK) != 0) return Fail("cannot read " + file);
+    MONITOR *monitor = LoadMonitor();
+    if (!monitor) return 1;
+    qvhost::SetStatusHook([](DWORD id, const std::string &text) { ShowStatus(id, text); });
+
+    std::vector<int> results(jobs.size(), 0);
+    auto runPrinter = [&](size_t i) {
+        jobs[i].monitor = monitor;
+        for (unsigned long long n = 0; n < repeat; ++n) {
+            int fd = file == "-" ? 0 : open(file.c_str(), O_RDONLY | O_CLOEXEC);
+            int status = fd < 0 ? Fail("cannot read " + file) : PrintOne(jobs[i], fd);
+            if (fd > 0) close(fd);
+            if (status) results[i] = status;
+        }
+    };
+    if (jobs.size() == 1) {
+        runPrinter(0);
+    } else {
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < jobs.size(); ++i) threads.emplace_back(runPrinter, i);
+        for (std::thread &t : threads) t.join();
+    }
+    qvhost::SetStatusHook(nullptr);
+    for (int r : results)
+        if (r) return r;
+    return 0;
 }
