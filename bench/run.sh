@@ -110,7 +110,7 @@ stop_sinks; start_sinks
 # Job rate: small documents in a row on one port, and on four ports at once.
 small="$work/small.bin"; head -c 4096 /dev/urandom >"$small"
 rate="$work/rate.md"
-echo "| job rate (4 KiB documents, mode 1) | jobs | wall s | jobs/s | local ports used | ports passed over |" >"$rate"
+echo "| job rate (4 KiB documents, mode 1) | jobs | wall s | jobs/s | local ports used | gaps in the ports used |" >"$rate"
 echo "|---|---|---|---|---|---|" >>"$rate"
 for ports in 1 4; do
   before=$(wc -l <"$work/sink.log")
@@ -135,4 +135,4 @@ stop_sinks
   echo
   cat "$table"; echo; cat "$slow"; echo; cat "$rate"
 } | tee "$work/report.md"
-if [ $write = 1 ]; then cp "$work/report.md" "$root/docs/benchmarks-last-run.md"; fi
+if [ $write = 1 ]; then cp "$work/report.md" "$root/docs/benchmarks-last-run.md"; echo "written to docs/benchmarks-last-run.md"; fi

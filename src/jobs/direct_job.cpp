@@ -23,12 +23,6 @@ void ReadRawPort(PortRecord *record) {
 BOOL DirectStartDoc(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
     if (record->flags & PORT_FLAG_DOC_STARTED) return FALSE;
     if (BeginJob(record, printerName, jobId, level, docInfo)) {
-        EnterMonitorLock();
-        ReadPrinterAddress(record);
-        record->statusInterval = 1000;
-        record->statusTick = GetTickCount();
-        LeaveMonitorLock();
-        ResetJobFields(record);
         BOOL ready = TRUE;
         if (record->protocol == StreamedLpr) {
             record->remotePort = LPR_PORT;

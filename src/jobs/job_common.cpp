@@ -41,6 +41,12 @@ BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, L
     Sleep(0);
     if (!opened) return FALSE;
     record->jobId = jobId;
+    EnterMonitorLock();
+    ReadPrinterAddress(record);
+    record->statusInterval = 1000;
+    record->statusTick = GetTickCount();
+    LeaveMonitorLock();
+    ResetJobFields(record);
     return TRUE;
 }
 

@@ -21,7 +21,8 @@
 BOOL AttemptGoesOn(int result);
 DWORD NextDeliveryWait(DWORD wait, int result);
 
-// Steps shared by both starts of document; FALSE when the job cannot start.
+// Steps shared by both starts of document: the printer opened, the job's address, queue
+// and outcome fields set; FALSE when the job cannot start.
 BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
 // hostAddress and queueName from the registry; the caller holds MonitorLock.
 void ReadPrinterAddress(PortRecord *record);

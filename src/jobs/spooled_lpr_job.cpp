@@ -40,12 +40,6 @@ void RunDeliveryLoop(PortRecord *record) {
 BOOL SpooledStartDoc(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
     if (record->flags & PORT_FLAG_DOC_STARTED) return FALSE;
     if (!BeginJob(record, printerName, jobId, level, docInfo)) return FailStart(record);
-    EnterMonitorLock();
-    ReadPrinterAddress(record);
-    record->statusInterval = 1000;
-    record->statusTick = GetTickCount();
-    LeaveMonitorLock();
-    ResetJobFields(record);
     record->remotePort = LPR_PORT;
     FillUserAndHost(record);
     ResolveSpoolDirectory(record->spoolDir);

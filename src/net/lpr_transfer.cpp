@@ -124,6 +124,13 @@ int CheckOwnHostName(PortRecord *record) {
     return 0;
 }
 
+// spoolDir + jobBaseName + suffix; a path too long for the buffer is a job-file failure.
+BOOL JobFilePath(PortRecord *record, char *path, const char *suffix) {
+    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, suffix)) return TRUE;
+    SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
+    return FALSE;
+}
+
 int Connect(PortRecord *record) {
     if (ConnectToPrinter(record) != INVALID_SOCKET) return 0;
     if (record->socket != INVALID_SOCKET) CloseConnection(record);
@@ -131,6 +138,16 @@ int Connect(PortRecord *record) {
 }
 
 }  // namespace
+
+// What both LPR modes send first: the receive-job command and the control file.
+int SendLprPrologue(PortRecord *record) {
+    SetLprFileNames(record);
+    if (WriteControlFile(record) != 0) return -1;
+    if (RequestQueue(record) != 0) return -1;
+    char path[MAX_PATH];
+    if (!JobFilePath(record, path, CONTROL_FILE_SUFFIX)) return -1;
+    return SendJobFile(record, path, record->controlFileName, 2);
+}
 
 void TakeLocalPort(PortRecord *record) {
     EnterMonitorLock();
@@ -177,19 +194,9 @@ int RunLprConnection(PortRecord *record) {
 }
 
 int TransferLprJob(PortRecord *record) {
-    SetLprFileNames(record);
-    if (WriteControlFile(record) != 0) return -1;
-    if (RequestQueue(record) != 0) return -1;
+    if (SendLprPrologue(record) != 0) return -1;
     char path[MAX_PATH];
-    if (!BuildJobFilePath(path, record->spoolDir, record->jobBaseName, CONTROL_FILE_SUFFIX)) {
-        SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
-        return -1;
-    }
-    if (SendJobFile(record, path, record->controlFileName, 2) != 0) return -1;
-    if (!BuildJobFilePath(path, record->spoolDir, record->jobBaseName, DATA_FILE_SUFFIX)) {
-        SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
-        return -1;
-    }
+    if (!JobFilePath(record, path, DATA_FILE_SUFFIX)) return -1;
     return SendJobFile(record, path, record->dataFileName, 3);
 }
 
@@ -247,7 +254,7 @@ int WriteFormattedLine(HANDLE file, const char *format, const char *argument) {
 int WriteControlFile(PortRecord *record) {
     char path[MAX_PATH];
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, CONTROL_FILE_SUFFIX))
+    if (JobFilePath(record, path, CONTROL_FILE_SUFFIX))
         file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE) {
         SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
@@ -281,15 +288,7 @@ int StartDirectTransfer(PortRecord *record) {
     if (CheckOwnHostName(record) != 0) return -1;
     if (Connect(record) != 0) return -1;
     if (record->protocol != StreamedLpr) return 0;
-    SetLprFileNames(record);
-    if (WriteControlFile(record) != 0) return -1;
-    if (RequestQueue(record) != 0) return -1;
-    char path[MAX_PATH];
-    if (!BuildJobFilePath(path, record->spoolDir, record->jobBaseName, CONTROL_FILE_SUFFIX)) {
-        SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
-        return -1;
-    }
-    if (SendJobFile(record, path, record->controlFileName, 2) != 0) return -1;
+    if (SendLprPrologue(record) != 0) return -1;
     if (SendCommandLine(record, 3, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) return -1;

@@ -16,6 +16,7 @@ void StoreNextLocalPort(PortRecord *record);
 int RunLprConnection(PortRecord *record);
 int StartDirectTransfer(PortRecord *record);
 int TransferLprJob(PortRecord *record);
+int SendLprPrologue(PortRecord *record);
 int SendJobFile(PortRecord *record, const char *path, const char *lprName, char subcommand);
 int WriteControlFile(PortRecord *record);
 int WriteFormattedLine(HANDLE file, const char *format, const char *argument);
