@@ -30,7 +30,7 @@ PrinterObj *AsPrinter(HANDLE h) {
 // Packs fixed records from the buffer's start and their strings from its end.
 class Packer {
   public:
-    Packer(LPBYTE buf, DWORD size) : buf_(buf), end_(buf ? buf + size : nullptr) {}
+    Packer(LPBYTE buf, DWORD size) : end_(buf ? buf + size : nullptr) {}
     LPSTR Put(const std::string &s) {
         end_ -= s.size() + 1;
         memcpy(end_, s.c_str(), s.size() + 1);
@@ -38,7 +38,6 @@ class Packer {
     }
 
   private:
-    LPBYTE buf_;
     LPBYTE end_;
 };
 
