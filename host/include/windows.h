@@ -263,6 +263,7 @@ LONG WINAPI RegCloseKey(HKEY key);
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+BOOL WINAPI IsCharAlphaNumericA(CHAR ch);
 
 #ifdef __cplusplus
 }

