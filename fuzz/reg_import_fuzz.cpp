@@ -17,15 +17,8 @@ bool Ready() {
     }();
     return ready;
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (!Ready()) abort();
-    std::string error;
-    std::string text((const char *)data, size);
-    if (!qvhost::ImportRegText(text, &error)) return 0;
-    std::string first = qvhost::ExportRegText("");
-    // Empty the registry through the registry calls, then import the export.
+// Empties the registry through the registry calls themselves.
+void EmptyRegistry() {
     for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS}) {
         char name[1024];
         for (;;) {
@@ -34,6 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (RegDeleteKeyA(root, name) != ERROR_SUCCESS) break;
         }
     }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (!Ready()) abort();
+    std::string error;
+    EmptyRegistry();  // every input starts from an empty registry
+    std::string text((const char *)data, size);
+    if (!qvhost::ImportRegText(text, &error)) return 0;
+    std::string first = qvhost::ExportRegText("");
+    EmptyRegistry();
     if (!qvhost::ImportRegText(first, &error)) {
         fprintf(stderr, "an exported tree does not import back: %s\n%s", error.c_str(), first.c_str());
         abort();
