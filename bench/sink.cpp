@@ -18,7 +18,8 @@
 namespace {
 
 struct Sha256 {
-    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                     0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     uint8_t block[64];
     size_t used = 0;
     uint64_t total = 0;
@@ -34,7 +35,8 @@ struct Sha256 {
             0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
             0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
         uint32_t w[64];
-        for (int i = 0; i < 16; ++i) w[i] = (uint32_t)p[4 * i] << 24 | p[4 * i + 1] << 16 | p[4 * i + 2] << 8 | p[4 * i + 3];
+        for (int i = 0; i < 16; ++i)
+            w[i] = (uint32_t)p[4 * i] << 24 | p[4 * i + 1] << 16 | p[4 * i + 2] << 8 | p[4 * i + 3];
         for (int i = 16; i < 64; ++i)
             w[i] = w[i - 16] + (R(w[i - 15], 7) ^ R(w[i - 15], 18) ^ (w[i - 15] >> 3)) + w[i - 7] +
                    (R(w[i - 2], 17) ^ R(w[i - 2], 19) ^ (w[i - 2] >> 10));
@@ -42,17 +44,36 @@ struct Sha256 {
         for (int i = 0; i < 64; ++i) {
             uint32_t t1 = hh + (R(e, 6) ^ R(e, 11) ^ R(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
             uint32_t t2 = (R(a, 2) ^ R(a, 13) ^ R(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-            hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
-        h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+        h[5] += f;
+        h[6] += g;
+        h[7] += hh;
     }
     void Add(const uint8_t *p, size_t n) {
         total += n;
         while (n) {
             size_t take = std::min(n, 64 - used);
             memcpy(block + used, p, take);
-            used += take; p += take; n -= take;
-            if (used == 64) { Compress(block); used = 0; }
+            used += take;
+            p += take;
+            n -= take;
+            if (used == 64) {
+                Compress(block);
+                used = 0;
+            }
         }
     }
     std::string Hex() {
@@ -141,10 +162,17 @@ int main(int argc, char **argv) {
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--lpd") { lpd = true; port = 515; }
-        else if (a == "--raw" && i + 1 < argc) port = atoi(argv[++i]);
-        else if (a == "--rate" && i + 1 < argc) g_rate = atol(argv[++i]);
-        else { fprintf(stderr, "usage: qvlmr-sink (--lpd | --raw PORT) [--rate BYTES_PER_SECOND]\n"); return 2; }
+        if (a == "--lpd") {
+            lpd = true;
+            port = 515;
+        } else if (a == "--raw" && i + 1 < argc)
+            port = atoi(argv[++i]);
+        else if (a == "--rate" && i + 1 < argc)
+            g_rate = atol(argv[++i]);
+        else {
+            fprintf(stderr, "usage: qvlmr-sink (--lpd | --raw PORT) [--rate BYTES_PER_SECOND]\n");
+            return 2;
+        }
     }
     if (port <= 0) return 2;
     signal(SIGPIPE, SIG_IGN);
@@ -154,7 +182,10 @@ int main(int argc, char **argv) {
     a.sin_family = AF_INET;
     a.sin_port = htons((uint16_t)port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(s, (sockaddr *)&a, sizeof a) || listen(s, 128)) { perror("qvlmr-sink"); return 1; }
+    if (bind(s, (sockaddr *)&a, sizeof a) || listen(s, 128)) {
+        perror("qvlmr-sink");
+        return 1;
+    }
     for (;;) {
         sockaddr_in peer;
         socklen_t len = sizeof peer;
@@ -162,8 +193,10 @@ int main(int argc, char **argv) {
         if (fd < 0) continue;
         int from = ntohs(peer.sin_port);
         std::thread([fd, from, lpd] {
-            if (lpd) ServeLpd(fd, from);
-            else ServeRaw(fd, from);
+            if (lpd)
+                ServeLpd(fd, from);
+            else
+                ServeRaw(fd, from);
             close(fd);
         }).detach();
     }

@@ -43,7 +43,8 @@ struct Reader {
 void SetRaw(const char *keyPath, const std::string &name, DWORD type, const std::string &data) {
     HKEY key;
     DWORD disp;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, &disp) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, &disp) !=
+        ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name.c_str(), 0, type, (const BYTE *)data.data(), (DWORD)data.size());
     RegCloseKey(key);
@@ -54,9 +55,10 @@ void SetRaw(const char *keyPath, const std::string &name, DWORD type, const std:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!Ready()) abort();
     std::string error;
-    qvhost::ImportRegText("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
-                          "Control\\Print\\Monitors\\QV TCP/IP LMR Port]\n",
-                          &error);
+    qvhost::ImportRegText(
+        "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+        "Control\\Print\\Monitors\\QV TCP/IP LMR Port]\n",
+        &error);
     Reader in{data, size};
     int ports = in.Byte() % 6;
     for (int i = 0; i < ports; ++i) {

@@ -30,15 +30,15 @@ typedef struct fd_set {
 int WSAAPI __WSAFDIsSet(SOCKET s, fd_set *set);
 #define FD_ZERO(set) (((fd_set *)(set))->fd_count = 0)
 #define FD_ISSET(s, set) __WSAFDIsSet((SOCKET)(s), (fd_set *)(set))
-#define FD_SET(s, set)                                                        \
-    do {                                                                      \
-        u_int i_;                                                             \
-        for (i_ = 0; i_ < ((fd_set *)(set))->fd_count; ++i_)                  \
-            if (((fd_set *)(set))->fd_array[i_] == (SOCKET)(s)) break;        \
-        if (i_ == ((fd_set *)(set))->fd_count && i_ < FD_SETSIZE) {           \
-            ((fd_set *)(set))->fd_array[i_] = (SOCKET)(s);                    \
-            ((fd_set *)(set))->fd_count++;                                    \
-        }                                                                     \
+#define FD_SET(s, set)                                                 \
+    do {                                                               \
+        u_int i_;                                                      \
+        for (i_ = 0; i_ < ((fd_set *)(set))->fd_count; ++i_)           \
+            if (((fd_set *)(set))->fd_array[i_] == (SOCKET)(s)) break; \
+        if (i_ == ((fd_set *)(set))->fd_count && i_ < FD_SETSIZE) {    \
+            ((fd_set *)(set))->fd_array[i_] = (SOCKET)(s);             \
+            ((fd_set *)(set))->fd_count++;                             \
+        }                                                              \
     } while (0)
 
 struct timeval {
@@ -161,8 +161,7 @@ int WSAAPI select(int nfds, fd_set *readfds, fd_set *writefds, fd_set *exceptfds
 int WSAAPI send(SOCKET s, const char *buf, int len, int flags) QVWS(send);
 int WSAAPI recv(SOCKET s, char *buf, int len, int flags) QVWS(recv);
 int WSAAPI shutdown(SOCKET s, int how) QVWS(shutdown);
-int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len)
-    QVWS(setsockopt);
+int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len) QVWS(setsockopt);
 int WSAAPI closesocket(SOCKET s) QVWS(closesocket);
 int WSAAPI ioctlsocket(SOCKET s, long cmd, u_long *arg) QVWS(ioctlsocket);
 u_short WSAAPI htons(u_short v) QVWS(htons);

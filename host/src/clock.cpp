@@ -22,11 +22,21 @@ uint64_t RealMs() {
 }
 }  // namespace
 
-void SetVirtualClock(bool on) { g_virtual = on; }
-bool VirtualClock() { return g_virtual; }
-uint64_t NowMs() { return g_virtual ? g_virtualNow.load() : RealMs(); }
-void SetRealSelectSliceMs(DWORD ms) { g_selectSlice = ms; }
-DWORD RealSelectSliceMs() { return g_selectSlice; }
+void SetVirtualClock(bool on) {
+    g_virtual = on;
+}
+bool VirtualClock() {
+    return g_virtual;
+}
+uint64_t NowMs() {
+    return g_virtual ? g_virtualNow.load() : RealMs();
+}
+void SetRealSelectSliceMs(DWORD ms) {
+    g_selectSlice = ms;
+}
+DWORD RealSelectSliceMs() {
+    return g_selectSlice;
+}
 
 std::vector<SleepRecord> Sleeps() {
     std::lock_guard<std::mutex> lock(g_logLock);
@@ -48,7 +58,9 @@ void SetSleepHook(std::function<void(const SleepRecord &)> hook) {
     g_hook = std::move(hook);
 }
 
-void AdvanceVirtualClock(DWORD ms) { g_virtualNow.fetch_add(ms); }
+void AdvanceVirtualClock(DWORD ms) {
+    g_virtualNow.fetch_add(ms);
+}
 
 void RecordVirtualWait(DWORD ms, bool select) {
     SleepRecord r{g_virtualNow.fetch_add(ms), ms, select};
@@ -67,7 +79,9 @@ using namespace qvhost;
 
 extern "C" {
 
-DWORD WINAPI GetTickCount(void) { return (DWORD)NowMs(); }
+DWORD WINAPI GetTickCount(void) {
+    return (DWORD)NowMs();
+}
 
 void WINAPI Sleep(DWORD ms) {
     if (ms == 0) {

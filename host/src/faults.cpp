@@ -39,11 +39,21 @@ void ResetFaults() {
     f.unreadableJobs.clear();
 }
 
-void FailWsaStartup(bool on) { TheFaults().wsaStartup = on; }
-void FailEnumPrinters(bool on) { TheFaults().enumPrinters = on; }
-void FailSocketCreate(bool on) { TheFaults().socketCreate = on; }
-void RefuseAllBinds(bool on) { TheFaults().allBinds = on; }
-void FailOpenPrinterTimes(int count) { TheFaults().openPrinterFailures = count; }
+void FailWsaStartup(bool on) {
+    TheFaults().wsaStartup = on;
+}
+void FailEnumPrinters(bool on) {
+    TheFaults().enumPrinters = on;
+}
+void FailSocketCreate(bool on) {
+    TheFaults().socketCreate = on;
+}
+void RefuseAllBinds(bool on) {
+    TheFaults().allBinds = on;
+}
+void FailOpenPrinterTimes(int count) {
+    TheFaults().openPrinterFailures = count;
+}
 void RefuseRegistryWrites(const std::string &prefix, bool on) {
     Toggle(TheFaults().registryWritePrefixes, Lower(prefix), on);
 }
@@ -77,13 +87,20 @@ bool RegistryWriteRefused(const std::string &keyPath) {
 bool JobUnreadable(DWORD jobId) {
     Faults &f = TheFaults();
     std::lock_guard<std::mutex> lock(f.lock);
-    return std::find(f.unreadableJobs.begin(), f.unreadableJobs.end(), jobId) !=
-           f.unreadableJobs.end();
+    return std::find(f.unreadableJobs.begin(), f.unreadableJobs.end(), jobId) != f.unreadableJobs.end();
 }
 
-int OpenFileHandles() { return g_openFiles; }
-int OpenSockets() { return g_openSockets; }
-int OpenPrinterHandles() { return g_openPrinters; }
-int OpenRegistryKeys() { return g_openKeys; }
+int OpenFileHandles() {
+    return g_openFiles;
+}
+int OpenSockets() {
+    return g_openSockets;
+}
+int OpenPrinterHandles() {
+    return g_openPrinters;
+}
+int OpenRegistryKeys() {
+    return g_openKeys;
+}
 
 }  // namespace qvhost

@@ -34,13 +34,13 @@ std::multimap<std::string, FileObj *> g_open;  // by path, for share modes
 
 DWORD ErrnoToWin(int e) {
     switch (e) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EDQUOT: return ERROR_DISK_FULL;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    default: return ERROR_ACCESS_DENIED;
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case EEXIST: return ERROR_FILE_EXISTS;
+        case ENOSPC: return ERROR_DISK_FULL;
+        case EDQUOT: return ERROR_DISK_FULL;
+        case EBADF: return ERROR_INVALID_HANDLE;
+        default: return ERROR_ACCESS_DENIED;
     }
 }
 
@@ -89,8 +89,8 @@ using namespace qvhost;
 
 extern "C" {
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
-                          DWORD disposition, DWORD flags, HANDLE) {
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD flags, HANDLE) {
     if (!name || !*name) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -107,16 +107,19 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     }
     std::string path = MapPath(name);
     int oflags = O_CLOEXEC;
-    if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) oflags |= O_RDWR;
-    else if (access & GENERIC_WRITE) oflags |= O_WRONLY;
-    else oflags |= O_RDONLY;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+        oflags |= O_RDWR;
+    else if (access & GENERIC_WRITE)
+        oflags |= O_WRONLY;
+    else
+        oflags |= O_RDONLY;
     switch (disposition) {
-    case CREATE_NEW: oflags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: oflags |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: oflags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: oflags |= O_TRUNC; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+        case CREATE_NEW: oflags |= O_CREAT | O_EXCL; break;
+        case CREATE_ALWAYS: oflags |= O_CREAT | O_TRUNC; break;
+        case OPEN_EXISTING: break;
+        case OPEN_ALWAYS: oflags |= O_CREAT; break;
+        case TRUNCATE_EXISTING: oflags |= O_TRUNC; break;
+        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
     struct stat st;
     bool existed = stat(path.c_str(), &st) == 0;
@@ -151,8 +154,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
         for (auto &l : f.fileWriteLimits)
             if (lower.find(l.first) != std::string::npos) limit = l.second;
     }
-    FileObj *f = new FileObj{kFileMagic, fd, path, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0,
-                             share, 0, limit};
+    FileObj *f = new FileObj{kFileMagic, fd, path, (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0, share, 0, limit};
     g_open.insert({path, f});
     g_openFiles++;
     SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
@@ -292,8 +294,9 @@ BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
     }
     std::string path = MapPath(name);
     if (mkdir(path.c_str(), 0755) != 0) {
-        SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS
-                                     : errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToWin(errno));
+        SetLastError(errno == EEXIST   ? ERROR_ALREADY_EXISTS
+                     : errno == ENOENT ? ERROR_PATH_NOT_FOUND
+                                       : ErrnoToWin(errno));
         return FALSE;
     }
     return TRUE;

@@ -91,7 +91,9 @@ Stmt &Stmt::BindBlob(int i, const void *data, int size) {
     if (stmt_) sqlite3_bind_blob(stmt_, i, size ? data : "", size, SQLITE_TRANSIENT);
     return *this;
 }
-bool Stmt::Step() { return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW; }
+bool Stmt::Step() {
+    return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW;
+}
 bool Stmt::Run() {
     if (!stmt_) return false;
     int rc;
@@ -99,7 +101,9 @@ bool Stmt::Run() {
     }
     return rc == SQLITE_DONE;
 }
-long long Stmt::Int(int col) { return sqlite3_column_int64(stmt_, col); }
+long long Stmt::Int(int col) {
+    return sqlite3_column_int64(stmt_, col);
+}
 std::string Stmt::Text(int col) {
     const unsigned char *t = sqlite3_column_text(stmt_, col);
     return t ? std::string((const char *)t, sqlite3_column_bytes(stmt_, col)) : std::string();
@@ -109,7 +113,9 @@ std::string Stmt::Blob(int col) {
     return b ? std::string((const char *)b, sqlite3_column_bytes(stmt_, col)) : std::string();
 }
 
-Transaction::Transaction() { sqlite3_exec(Db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); }
+Transaction::Transaction() {
+    sqlite3_exec(Db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+}
 Transaction::~Transaction() {
     if (!done_) sqlite3_exec(Db(), "ROLLBACK", nullptr, nullptr, nullptr);
 }

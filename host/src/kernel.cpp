@@ -48,8 +48,12 @@ void SetHostName(const char *name) {
     g_hostFails = !name;
     g_host = name ? name : "";
 }
-void SetCodePage(UINT cp) { g_codePage = cp; }
-UINT CodePage() { return g_codePage; }
+void SetCodePage(UINT cp) {
+    g_codePage = cp;
+}
+UINT CodePage() {
+    return g_codePage;
+}
 
 bool HostNameFor(std::string *out) {
     std::lock_guard<std::mutex> lock(g_identityLock);
@@ -105,9 +109,12 @@ int FormatWs(char *out, const char *fmt, va_list ap) {
         ++p;
         bool left = false, zero = false;
         for (;; ++p) {
-            if (*p == '-') left = true;
-            else if (*p == '0') zero = true;
-            else break;
+            if (*p == '-')
+                left = true;
+            else if (*p == '0')
+                zero = true;
+            else
+                break;
         }
         int width = 0, prec = -1;
         while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
@@ -121,21 +128,33 @@ int FormatWs(char *out, const char *fmt, va_list ap) {
         const char *s = tmp;
         size_t len = 0;
         switch (*p) {
-        case 'd':
-        case 'i': len = (size_t)snprintf(tmp, sizeof tmp, "%d", (int)va_arg(ap, int)); break;
-        case 'u': len = (size_t)snprintf(tmp, sizeof tmp, "%u", (unsigned)va_arg(ap, unsigned)); break;
-        case 'x': len = (size_t)snprintf(tmp, sizeof tmp, "%x", (unsigned)va_arg(ap, unsigned)); break;
-        case 'X': len = (size_t)snprintf(tmp, sizeof tmp, "%X", (unsigned)va_arg(ap, unsigned)); break;
-        case 'c': tmp[0] = (char)va_arg(ap, int); len = 1; break;
-        case 's':
-            s = va_arg(ap, const char *);
-            if (!s) s = "(null)";
-            len = strlen(s);
-            if (prec >= 0 && (size_t)prec < len) len = (size_t)prec;
-            break;
-        case '%': tmp[0] = '%'; len = 1; break;
-        case 0: --p; len = 0; break;
-        default: tmp[0] = *p; len = 1; break;
+            case 'd':
+            case 'i': len = (size_t)snprintf(tmp, sizeof tmp, "%d", (int)va_arg(ap, int)); break;
+            case 'u': len = (size_t)snprintf(tmp, sizeof tmp, "%u", (unsigned)va_arg(ap, unsigned)); break;
+            case 'x': len = (size_t)snprintf(tmp, sizeof tmp, "%x", (unsigned)va_arg(ap, unsigned)); break;
+            case 'X': len = (size_t)snprintf(tmp, sizeof tmp, "%X", (unsigned)va_arg(ap, unsigned)); break;
+            case 'c':
+                tmp[0] = (char)va_arg(ap, int);
+                len = 1;
+                break;
+            case 's':
+                s = va_arg(ap, const char *);
+                if (!s) s = "(null)";
+                len = strlen(s);
+                if (prec >= 0 && (size_t)prec < len) len = (size_t)prec;
+                break;
+            case '%':
+                tmp[0] = '%';
+                len = 1;
+                break;
+            case 0:
+                --p;
+                len = 0;
+                break;
+            default:
+                tmp[0] = *p;
+                len = 1;
+                break;
         }
         size_t pad = width > 0 && (size_t)width > len ? (size_t)width - len : 0;
         bool zeros = zero && !left && *p != 's' && *p != 'c';
@@ -157,9 +176,15 @@ int FormatWs(char *out, const char *fmt, va_list ap) {
 
 extern "C" {
 
-DWORD WINAPI GetLastError(void) { return t_lastError; }
-void WINAPI SetLastError(DWORD code) { t_lastError = code; }
-BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
+DWORD WINAPI GetLastError(void) {
+    return t_lastError;
+}
+void WINAPI SetLastError(DWORD code) {
+    t_lastError = code;
+}
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE) {
+    return TRUE;
+}
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
     void *p = (flags & GMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
@@ -199,7 +224,9 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
         if (!x) return 0;
     }
 }
-int WINAPI lstrlenA(LPCSTR s) { return s ? (int)strlen(s) : 0; }
+int WINAPI lstrlenA(LPCSTR s) {
+    return s ? (int)strlen(s) : 0;
+}
 
 int wsprintfA(LPSTR out, LPCSTR format, ...) {
     va_list ap;
@@ -214,9 +241,18 @@ BOOL WINAPI IsCharAlphaNumericA(CHAR ch) {
     unsigned char c = (unsigned char)ch;
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return TRUE;
     switch (c) {
-    case 0x83: case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F:
-    case 0xAA: case 0xB5: case 0xBA: return TRUE;
-    default: return c >= 0xC0 && c != 0xD7 && c != 0xF7;
+        case 0x83:
+        case 0x8A:
+        case 0x8C:
+        case 0x8E:
+        case 0x9A:
+        case 0x9C:
+        case 0x9E:
+        case 0x9F:
+        case 0xAA:
+        case 0xB5:
+        case 0xBA: return TRUE;
+        default: return c >= 0xC0 && c != 0xD7 && c != 0xF7;
     }
 }
 
@@ -316,6 +352,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     return nullptr;
 }
 
-BOOL WINAPI FreeLibrary(HMODULE module) { return module != nullptr; }
+BOOL WINAPI FreeLibrary(HMODULE module) {
+    return module != nullptr;
+}
 
 }  // extern "C"

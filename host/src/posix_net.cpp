@@ -13,7 +13,9 @@
 namespace qvnet {
 
 namespace {
-int Ret(int r) { return r < 0 ? -errno : r; }
+int Ret(int r) {
+    return r < 0 ? -errno : r;
+}
 sockaddr_in Addr(uint32_t addrNet, uint16_t portNet) {
     sockaddr_in a;
     memset(&a, 0, sizeof a);
@@ -24,7 +26,9 @@ sockaddr_in Addr(uint32_t addrNet, uint16_t portNet) {
 }
 }  // namespace
 
-int Socket() { return Ret(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
+int Socket() {
+    return Ret(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+}
 int Bind(int fd, uint32_t addrNet, uint16_t portNet) {
     sockaddr_in a = Addr(addrNet, portNet);
     return Ret(::bind(fd, (sockaddr *)&a, sizeof a));
@@ -64,7 +68,9 @@ int SetNonBlocking(int fd, bool on) {
     if (fl < 0) return -errno;
     return Ret(fcntl(fd, F_SETFL, on ? (fl | O_NONBLOCK) : (fl & ~O_NONBLOCK)));
 }
-int Close(int fd) { return Ret(::close(fd)); }
+int Close(int fd) {
+    return Ret(::close(fd));
+}
 int PendingError(int fd) {
     int err = 0;
     socklen_t len = sizeof err;
@@ -75,8 +81,7 @@ int Poll(std::vector<PollItem> &items, int timeoutMs) {
     std::vector<pollfd> fds(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
         fds[i].fd = items[i].fd;
-        fds[i].events = (short)((items[i].wantRead ? POLLIN : 0) |
-                                (items[i].wantWrite ? POLLOUT : 0) |
+        fds[i].events = (short)((items[i].wantRead ? POLLIN : 0) | (items[i].wantWrite ? POLLOUT : 0) |
                                 (items[i].wantExcept ? POLLPRI : 0));
         fds[i].revents = 0;
     }
@@ -134,36 +139,36 @@ int HostName(std::string *out) {
 
 int ToWsaError(int err) {
     switch (err) {
-    case EWOULDBLOCK: return 10035;
-    case EINPROGRESS: return 10035;
-    case EALREADY: return 10037;
-    case EINTR: return 10004;
-    case EBADF: return 10038;
-    case ENOTSOCK: return 10038;
-    case EACCES: return 10013;
-    case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: return 10024;
-    case ENFILE: return 10024;
-    case EMSGSIZE: return 10040;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
-    case EPIPE: return 10054;
-    case ENOBUFS: return 10055;
-    case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case EHOSTUNREACH: return 10065;
-    default: return 10022;
+        case EWOULDBLOCK: return 10035;
+        case EINPROGRESS: return 10035;
+        case EALREADY: return 10037;
+        case EINTR: return 10004;
+        case EBADF: return 10038;
+        case ENOTSOCK: return 10038;
+        case EACCES: return 10013;
+        case EPERM: return 10013;
+        case EFAULT: return 10014;
+        case EINVAL: return 10022;
+        case EMFILE: return 10024;
+        case ENFILE: return 10024;
+        case EMSGSIZE: return 10040;
+        case EAFNOSUPPORT: return 10047;
+        case EADDRINUSE: return 10048;
+        case EADDRNOTAVAIL: return 10049;
+        case ENETDOWN: return 10050;
+        case ENETUNREACH: return 10051;
+        case ECONNABORTED: return 10053;
+        case ECONNRESET: return 10054;
+        case EPIPE: return 10054;
+        case ENOBUFS: return 10055;
+        case ENOMEM: return 10055;
+        case EISCONN: return 10056;
+        case ENOTCONN: return 10057;
+        case ESHUTDOWN: return 10058;
+        case ETIMEDOUT: return 10060;
+        case ECONNREFUSED: return 10061;
+        case EHOSTUNREACH: return 10065;
+        default: return 10022;
     }
 }
 

@@ -126,8 +126,7 @@ std::string HexList(const std::string &data) {
 std::string FormatValue(const RegValue &v) {
     std::string name = v.name.empty() ? "@" : Quote(v.name);
     char buf[32];
-    if (v.type == REG_SZ && PlainText(v.data))
-        return name + "=" + Quote(v.data.substr(0, v.data.size() - 1));
+    if (v.type == REG_SZ && PlainText(v.data)) return name + "=" + Quote(v.data.substr(0, v.data.size() - 1));
     if (v.type == REG_DWORD && v.data.size() == 4) {
         uint32_t d;
         memcpy(&d, v.data.data(), 4);
@@ -188,10 +187,10 @@ bool ImportRegText(const std::string &text, std::string *error) {
         if (!header) {
             if (line != "REGEDIT4" && line != "Windows Registry Editor Version 5.00" &&
                 !(line.size() > 3 && (unsigned char)line[0] == 0xEF &&
-                  (line.substr(3) == "REGEDIT4" ||
-                   line.substr(3) == "Windows Registry Editor Version 5.00")))
-                return fail("not a registry file (expected REGEDIT4 or "
-                            "\"Windows Registry Editor Version 5.00\")");
+                  (line.substr(3) == "REGEDIT4" || line.substr(3) == "Windows Registry Editor Version 5.00")))
+                return fail(
+                    "not a registry file (expected REGEDIT4 or "
+                    "\"Windows Registry Editor Version 5.00\")");
             header = true;
             continue;
         }

@@ -20,11 +20,11 @@ struct RegKey {
 
 const char *RootName(HKEY key) {
     switch ((ULONG_PTR)key) {
-    case 0x80000000: return "HKEY_CLASSES_ROOT";
-    case 0x80000001: return "HKEY_CURRENT_USER";
-    case 0x80000002: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003: return "HKEY_USERS";
-    default: return nullptr;
+        case 0x80000000: return "HKEY_CLASSES_ROOT";
+        case 0x80000001: return "HKEY_CURRENT_USER";
+        case 0x80000002: return "HKEY_LOCAL_MACHINE";
+        case 0x80000003: return "HKEY_USERS";
+        default: return nullptr;
     }
 }
 
@@ -45,7 +45,9 @@ HKEY NewHandle(const std::string &path) {
     return (HKEY) new RegKey{kKeyMagic, path};
 }
 
-bool IsRootPath(const std::string &path) { return path.find('\\') == std::string::npos; }
+bool IsRootPath(const std::string &path) {
+    return path.find('\\') == std::string::npos;
+}
 
 }  // namespace
 
@@ -97,10 +99,10 @@ bool DeleteKeyTree(const std::string &path) {
     return v.Run() && k.Run();
 }
 
-bool SetValue(const std::string &key, const std::string &name, DWORD type, const void *data,
-              DWORD size) {
-    Stmt s("INSERT INTO reg_values(key, name, type, data) VALUES(?, ?, ?, ?) "
-           "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+bool SetValue(const std::string &key, const std::string &name, DWORD type, const void *data, DWORD size) {
+    Stmt s(
+        "INSERT INTO reg_values(key, name, type, data) VALUES(?, ?, ?, ?) "
+        "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
     s.Bind(1, key).Bind(2, name).Bind(3, (long long)type).BindBlob(4, data, (int)size);
     return s.Run();
 }
@@ -163,8 +165,8 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) 
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM,
-                            LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+                            PHKEY result, LPDWORD disposition) {
     if (!result) return ERROR_INVALID_PARAMETER;
     std::string base;
     if (!KeyPathOf(key, &base)) return ERROR_INVALID_HANDLE;
@@ -203,8 +205,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, 
     return CopyOut(s.Blob(1), data, dataSize);
 }
 
-LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data,
-                           DWORD dataSize) {
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize) {
     std::string path;
     if (!KeyPathOf(key, &path)) return ERROR_INVALID_HANDLE;
     if (!data && dataSize) return ERROR_INVALID_PARAMETER;
@@ -212,7 +213,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const 
     if (RegistryWriteRefused(path)) return ERROR_ACCESS_DENIED;
     if (!KeyExists(path)) return ERROR_BADKEY;
     return SetValue(path, valueName ? valueName : "", type, data, dataSize) ? ERROR_SUCCESS
-                                                                          : ERROR_ACCESS_DENIED;
+                                                                            : ERROR_ACCESS_DENIED;
 }
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
@@ -241,8 +242,8 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD,
-                          LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type,
+                          LPBYTE data, LPDWORD dataSize) {
     std::string path;
     if (!KeyPathOf(key, &path)) return ERROR_INVALID_HANDLE;
     if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
@@ -259,8 +260,8 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, L
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR,
-                          LPDWORD, FILETIME *) {
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR, LPDWORD,
+                          FILETIME *) {
     std::string path;
     if (!KeyPathOf(key, &path)) return ERROR_INVALID_HANDLE;
     if (!name || !nameSize) return ERROR_INVALID_PARAMETER;

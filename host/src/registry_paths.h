@@ -20,8 +20,7 @@ std::string JoinKeyPath(const std::string &base, const char *sub);
 bool KeyExists(const std::string &path);
 bool CreateKeyPath(const std::string &path, bool *created);
 bool DeleteKeyTree(const std::string &path);
-bool SetValue(const std::string &key, const std::string &name, DWORD type, const void *data,
-              DWORD size);
+bool SetValue(const std::string &key, const std::string &name, DWORD type, const void *data, DWORD size);
 std::vector<std::string> SubKeys(const std::string &path);
 std::vector<RegValue> Values(const std::string &path);
 

@@ -56,8 +56,9 @@ struct JobRow {
 
 std::vector<JobRow> QueryJobs(const char *where, const std::string &arg, long long offset = 0,
                               long long limit = -1) {
-    std::string sql = "SELECT id, printer, document, user, machine, status, status_text, submitted"
-                      " FROM jobs ";
+    std::string sql =
+        "SELECT id, printer, document, user, machine, status, status_text, submitted"
+        " FROM jobs ";
     sql += where;
     sql += " ORDER BY id LIMIT ? OFFSET ?";
     Stmt s(sql.c_str());
@@ -100,8 +101,8 @@ void FillJob(const JobRow &j, JOB_INFO_2A *out, Packer &pk, DWORD position) {
     time_t t = (time_t)j.submitted;
     struct tm tm;
     gmtime_r(&t, &tm);
-    out->Submitted = {(WORD)(tm.tm_year + 1900), (WORD)(tm.tm_mon + 1), (WORD)tm.tm_wday,
-                      (WORD)tm.tm_mday, (WORD)tm.tm_hour, (WORD)tm.tm_min, (WORD)tm.tm_sec, 0};
+    out->Submitted = {(WORD)(tm.tm_year + 1900), (WORD)(tm.tm_mon + 1), (WORD)tm.tm_wday, (WORD)tm.tm_mday,
+                      (WORD)tm.tm_hour,          (WORD)tm.tm_min,       (WORD)tm.tm_sec,  0};
 }
 
 bool Fail(DWORD code) {
@@ -117,8 +118,9 @@ bool AddPrinter(const std::string &name, const std::string &port, std::string *e
         return false;
     }
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
-    Stmt s("INSERT INTO printers(name, port) VALUES(?, ?) ON CONFLICT(name) DO UPDATE SET port ="
-           " excluded.port");
+    Stmt s(
+        "INSERT INTO printers(name, port) VALUES(?, ?) ON CONFLICT(name) DO UPDATE SET port ="
+        " excluded.port");
     s.Bind(1, name).Bind(2, port);
     if (!s.Run()) {
         if (error) *error = "cannot store the printer";
@@ -136,8 +138,9 @@ bool DeletePrinter(const std::string &name) {
 
 std::vector<PrinterView> Printers() {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
-    Stmt s("SELECT p.name, p.port, p.status, (SELECT count(*) FROM jobs j WHERE j.printer ="
-           " p.name) FROM printers p ORDER BY p.rowid");
+    Stmt s(
+        "SELECT p.name, p.port, p.status, (SELECT count(*) FROM jobs j WHERE j.printer ="
+        " p.name) FROM printers p ORDER BY p.rowid");
     std::vector<PrinterView> out;
     while (s.Step()) out.push_back({s.Text(0), s.Text(1), (DWORD)s.Int(2), (DWORD)s.Int(3)});
     return out;
@@ -159,7 +162,10 @@ DWORD AddJob(const std::string &printer, const std::string &document, const std:
     Stmt s("INSERT INTO jobs(printer, document, user, machine, submitted) VALUES(?, ?, ?, ?, ?)");
     char host[256] = "localhost";
     gethostname(host, sizeof host - 1);
-    s.Bind(1, exact).Bind(2, document).Bind(3, user).Bind(4, std::string("\\\\") + host)
+    s.Bind(1, exact)
+        .Bind(2, document)
+        .Bind(3, user)
+        .Bind(4, std::string("\\\\") + host)
         .Bind(5, (long long)time(nullptr));
     if (!s.Run()) return 0;
     return (DWORD)sqlite3_last_insert_rowid(Db());
@@ -188,13 +194,13 @@ bool ControlJob(DWORD id, DWORD command) {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
     const char *sql = nullptr;
     switch (command) {
-    case JOB_CONTROL_PAUSE: sql = "UPDATE jobs SET status = status | 1 WHERE id = ?"; break;
-    case JOB_CONTROL_RESUME: sql = "UPDATE jobs SET status = status & ~1 WHERE id = ?"; break;
-    case JOB_CONTROL_CANCEL:
-    case JOB_CONTROL_DELETE: sql = "UPDATE jobs SET status = status | 4 WHERE id = ?"; break;
-    case JOB_CONTROL_RESTART: sql = "UPDATE jobs SET status = status & ~2 WHERE id = ?"; break;
-    case JOB_CONTROL_SENT_TO_PRINTER: sql = "DELETE FROM jobs WHERE id = ?"; break;
-    default: return false;
+        case JOB_CONTROL_PAUSE: sql = "UPDATE jobs SET status = status | 1 WHERE id = ?"; break;
+        case JOB_CONTROL_RESUME: sql = "UPDATE jobs SET status = status & ~1 WHERE id = ?"; break;
+        case JOB_CONTROL_CANCEL:
+        case JOB_CONTROL_DELETE: sql = "UPDATE jobs SET status = status | 4 WHERE id = ?"; break;
+        case JOB_CONTROL_RESTART: sql = "UPDATE jobs SET status = status & ~2 WHERE id = ?"; break;
+        case JOB_CONTROL_SENT_TO_PRINTER: sql = "DELETE FROM jobs WHERE id = ?"; break;
+        default: return false;
     }
     Stmt s(sql);
     s.Bind(1, (long long)id);
@@ -221,7 +227,9 @@ DWORD RenumberJob(DWORD id) {
     return fresh;
 }
 
-bool RemoveJob(DWORD id) { return ControlJob(id, JOB_CONTROL_SENT_TO_PRINTER); }
+bool RemoveJob(DWORD id) {
+    return ControlJob(id, JOB_CONTROL_SENT_TO_PRINTER);
+}
 
 void SetStatusHook(std::function<void(DWORD, const std::string &)> hook) {
     std::lock_guard<std::mutex> lock(g_hookLock);
@@ -258,8 +266,7 @@ BOOL WINAPI ClosePrinter(HANDLE printer) {
     return TRUE;
 }
 
-BOOL WINAPI GetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size,
-                    LPDWORD needed) {
+BOOL WINAPI GetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD size, LPDWORD needed) {
     PrinterObj *p = AsPrinter(printer);
     if (!p) return Fail(ERROR_INVALID_HANDLE);
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
@@ -306,8 +313,8 @@ BOOL WINAPI SetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD 
     return TRUE;
 }
 
-BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE jobs,
-                      DWORD size, LPDWORD needed, LPDWORD returned) {
+BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, LPBYTE jobs, DWORD size,
+                      LPDWORD needed, LPDWORD returned) {
     PrinterObj *p = AsPrinter(printer);
     if (!p) return Fail(ERROR_INVALID_HANDLE);
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
@@ -325,8 +332,8 @@ BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, 
     return TRUE;
 }
 
-BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWORD size,
-                          LPDWORD needed, LPDWORD returned) {
+BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWORD size, LPDWORD needed,
+                          LPDWORD returned) {
     if (TheFaults().enumPrinters) return Fail(ERROR_ACCESS_DENIED);
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
     if (!(flags & PRINTER_ENUM_LOCAL)) {
@@ -358,8 +365,7 @@ BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWOR
     return TRUE;
 }
 
-BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
-                       LPDWORD returned) {
+BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed, LPDWORD returned) {
     if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
     struct Entry {
         std::string name, monitor, description;

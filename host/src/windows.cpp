@@ -10,8 +10,12 @@ namespace qvhost {
 
 namespace {
 const long long kWindowBase = 0x10000;
-long long WindowId(HWND w) { return (long long)(ULONG_PTR)w - kWindowBase; }
-HWND WindowHandle(long long id) { return (HWND)(ULONG_PTR)(id + kWindowBase); }
+long long WindowId(HWND w) {
+    return (long long)(ULONG_PTR)w - kWindowBase;
+}
+HWND WindowHandle(long long id) {
+    return (HWND)(ULONG_PTR)(id + kWindowBase);
+}
 }  // namespace
 
 HWND CreateTopWindow(const std::string &title) {

@@ -13,7 +13,9 @@ int Fail(int wsaError) {
     return SOCKET_ERROR;
 }
 // Backend results: >= 0 success, else a negated WSAE* code.
-int Result(long r) { return r < 0 ? Fail((int)-r) : (int)r; }
+int Result(long r) {
+    return r < 0 ? Fail((int)-r) : (int)r;
+}
 
 void CopyText(char *dst, const char *src, int cap) {
     int i = 0;
@@ -37,10 +39,14 @@ bool ParsePart(const char *&p, uint32_t *out) {
     }
     for (;; ++p) {
         int d;
-        if (*p >= '0' && *p <= '9') d = *p - '0';
-        else if (base == 16 && *p >= 'a' && *p <= 'f') d = *p - 'a' + 10;
-        else if (base == 16 && *p >= 'A' && *p <= 'F') d = *p - 'A' + 10;
-        else break;
+        if (*p >= '0' && *p <= '9')
+            d = *p - '0';
+        else if (base == 16 && *p >= 'a' && *p <= 'f')
+            d = *p - 'a' + 10;
+        else if (base == 16 && *p >= 'A' && *p <= 'F')
+            d = *p - 'A' + 10;
+        else
+            break;
         if (d >= base) return false;
         v = v * base + d;
         if (v > 0xFFFFFFFFull) return false;
@@ -83,9 +89,15 @@ int WSAAPI WSAStartup(WORD version, LPWSADATA data) {
     return 0;
 }
 
-int WSAAPI WSACleanup(void) { return 0; }
-int WSAAPI WSAGetLastError(void) { return t_wsaError; }
-void WSAAPI WSASetLastError(int error) { t_wsaError = error; }
+int WSAAPI WSACleanup(void) {
+    return 0;
+}
+int WSAAPI WSAGetLastError(void) {
+    return t_wsaError;
+}
+void WSAAPI WSASetLastError(int error) {
+    t_wsaError = error;
+}
 
 SOCKET WSAAPI socket(int af, int type, int) {
     if (af != AF_INET || type != SOCK_STREAM) {
@@ -114,8 +126,7 @@ int WSAAPI connect(SOCKET s, const struct sockaddr *addr, int len) {
     return Result(qvws::Connect(s, a->sin_addr.s_addr, a->sin_port));
 }
 
-int WSAAPI select(int, fd_set *readfds, fd_set *writefds, fd_set *exceptfds,
-                  const struct timeval *timeout) {
+int WSAAPI select(int, fd_set *readfds, fd_set *writefds, fd_set *exceptfds, const struct timeval *timeout) {
     uintptr_t lists[3][FD_SETSIZE];
     unsigned counts[3] = {0, 0, 0};
     fd_set *sets[3] = {readfds, writefds, exceptfds};
@@ -171,7 +182,9 @@ int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len)
     return Fail(10042);
 }
 
-int WSAAPI closesocket(SOCKET s) { return Result(qvws::Close(s)) < 0 ? SOCKET_ERROR : 0; }
+int WSAAPI closesocket(SOCKET s) {
+    return Result(qvws::Close(s)) < 0 ? SOCKET_ERROR : 0;
+}
 
 int WSAAPI ioctlsocket(SOCKET s, long cmd, u_long *arg) {
     if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
@@ -179,10 +192,18 @@ int WSAAPI ioctlsocket(SOCKET s, long cmd, u_long *arg) {
     return Result(qvws::SetNonBlocking(s, *arg != 0)) < 0 ? SOCKET_ERROR : 0;
 }
 
-u_short WSAAPI htons(u_short v) { return (u_short)((v >> 8) | (v << 8)); }
-u_short WSAAPI ntohs(u_short v) { return (u_short)((v >> 8) | (v << 8)); }
-u_long WSAAPI htonl(u_long v) { return __builtin_bswap32(v); }
-u_long WSAAPI ntohl(u_long v) { return __builtin_bswap32(v); }
+u_short WSAAPI htons(u_short v) {
+    return (u_short)((v >> 8) | (v << 8));
+}
+u_short WSAAPI ntohs(u_short v) {
+    return (u_short)((v >> 8) | (v << 8));
+}
+u_long WSAAPI htonl(u_long v) {
+    return __builtin_bswap32(v);
+}
+u_long WSAAPI ntohl(u_long v) {
+    return __builtin_bswap32(v);
+}
 
 u_long WSAAPI inet_addr(const char *text) {
     if (!text) return INADDR_NONE;
@@ -199,19 +220,19 @@ u_long WSAAPI inet_addr(const char *text) {
     if (*p) return INADDR_NONE;
     uint32_t v;
     switch (n) {
-    case 1: v = parts[0]; break;
-    case 2:
-        if (parts[0] > 255 || parts[1] > 0xFFFFFF) return INADDR_NONE;
-        v = parts[0] << 24 | parts[1];
-        break;
-    case 3:
-        if (parts[0] > 255 || parts[1] > 255 || parts[2] > 0xFFFF) return INADDR_NONE;
-        v = parts[0] << 24 | parts[1] << 16 | parts[2];
-        break;
-    default:
-        for (int i = 0; i < 4; ++i)
-            if (parts[i] > 255) return INADDR_NONE;
-        v = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
+        case 1: v = parts[0]; break;
+        case 2:
+            if (parts[0] > 255 || parts[1] > 0xFFFFFF) return INADDR_NONE;
+            v = parts[0] << 24 | parts[1];
+            break;
+        case 3:
+            if (parts[0] > 255 || parts[1] > 255 || parts[2] > 0xFFFF) return INADDR_NONE;
+            v = parts[0] << 24 | parts[1] << 16 | parts[2];
+            break;
+        default:
+            for (int i = 0; i < 4; ++i)
+                if (parts[i] > 255) return INADDR_NONE;
+            v = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
     }
     return htonl(v);
 }

@@ -18,7 +18,9 @@ std::mutex g_hostsLock;
 std::map<std::string, std::string> g_hostEntries;
 bool g_onlyEntries = false;
 
-long Wsa(long negErrno) { return -(long)qvnet::ToWsaError((int)-negErrno); }
+long Wsa(long negErrno) {
+    return -(long)qvnet::ToWsaError((int)-negErrno);
+}
 
 // A call that would block takes a little time: on the virtual clock a millisecond passes,
 // so a caller that retries blocked calls until a check falls due gets there.
@@ -45,7 +47,9 @@ void UseOnlyHostEntries(bool on) {
 
 namespace qvws {
 
-bool StartupFails() { return qvhost::TheFaults().wsaStartup; }
+bool StartupFails() {
+    return qvhost::TheFaults().wsaStartup;
+}
 
 int Socket() {
     if (qvhost::TheFaults().socketCreate) return -10024; /* WSAEMFILE */
@@ -142,7 +146,8 @@ int Select(uintptr_t *readList, unsigned *readCount, uintptr_t *writeList, unsig
     uint64_t start = qvhost::NowMs();
     std::vector<int> failedConnects;
     for (;;) {
-        long long left = totalMs < 0 ? -1 : std::max<long long>(0, totalMs - (long long)(qvhost::NowMs() - start));
+        long long left =
+            totalMs < 0 ? -1 : std::max<long long>(0, totalMs - (long long)(qvhost::NowMs() - start));
         int waitMs = (int)(virt ? std::min<long long>(left, qvhost::RealSelectSliceMs()) : left);
         std::vector<qvnet::PollItem> polled;
         for (auto x : items) {
@@ -219,7 +224,7 @@ bool ServiceByPort(uint16_t portNet, const char *proto, char *name, int nameSize
 
 int HostName(char *out, int capacity) {
     std::string host;
-    if (!qvhost::HostNameFor(&host)) return -10050; /* WSAENETDOWN */
+    if (!qvhost::HostNameFor(&host)) return -10050;  /* WSAENETDOWN */
     if ((int)host.size() >= capacity) return -10014; /* WSAEFAULT */
     memcpy(out, host.c_str(), host.size() + 1);
     return 0;

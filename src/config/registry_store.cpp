@@ -41,8 +41,7 @@ LONG QueryString(const char *part1, const char *part2, const char *valueName, ch
     HKEY key;
     if (!OpenSettingsKey(part1, part2, ACCESS_READ, &key)) return -1;
     DWORD size = REGISTRY_TEXT_SIZE;
-    LONG result =
-        RegQueryValueExA(key, valueName, 0, 0, (LPBYTE)text256, &size) == ERROR_SUCCESS ? 0 : -1;
+    LONG result = RegQueryValueExA(key, valueName, 0, 0, (LPBYTE)text256, &size) == ERROR_SUCCESS ? 0 : -1;
     RegCloseKey(key);
     if (result == 0) {
         // A stored text may lack its terminator (and may fill all 256 bytes): end it at
@@ -53,8 +52,8 @@ LONG QueryString(const char *part1, const char *part2, const char *valueName, ch
     return result;
 }
 
-LONG StagedRead(LONG (*query)(const char *, const char *, char *), const char *owner,
-                const char *valueName, char *text256) {
+LONG StagedRead(LONG (*query)(const char *, const char *, char *), const char *owner, const char *valueName,
+                char *text256) {
     char staged[REGISTRY_TEXT_SIZE];
     staged[0] = 0;
     LONG result = query(owner, valueName, staged);
@@ -66,10 +65,10 @@ LONG StagedRead(LONG (*query)(const char *, const char *, char *), const char *o
 LONG SetDword(const char *part1, const char *part2, const char *valueName, DWORD value) {
     HKEY key;
     if (!OpenSettingsKey(part1, part2, ACCESS_WRITE, &key)) return -1;
-    LONG result = RegSetValueExA(key, valueName, 0, REG_DWORD, (const BYTE *)&value, sizeof value) ==
-                          ERROR_SUCCESS
-                      ? 0
-                      : -1;
+    LONG result =
+        RegSetValueExA(key, valueName, 0, REG_DWORD, (const BYTE *)&value, sizeof value) == ERROR_SUCCESS
+            ? 0
+            : -1;
     RegCloseKey(key);
     return result;
 }
@@ -158,8 +157,8 @@ LONG CreatePortSettingsKey(const char *portName) {
     HKEY ports, key;
     if (!portName || !*portName || !OpenSettingsKey("Ports", 0, ACCESS_WRITE, &ports)) return -1;
     DWORD disposition = 0;
-    LONG result = RegCreateKeyExA(ports, portName, 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_WRITE, 0,
-                                  &key, &disposition);
+    LONG result =
+        RegCreateKeyExA(ports, portName, 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_WRITE, 0, &key, &disposition);
     RegCloseKey(ports);
     if (result != ERROR_SUCCESS) return -1;
     RegCloseKey(key);

@@ -13,9 +13,8 @@ namespace {
 // The raw port, read under MonitorLock by the caller; 9100 when missing.
 void ReadRawPort(PortRecord *record) {
     DWORD port = 0;
-    record->remotePort = ReadPortSettingDword(record->portName, "SvrPort", &port) == 0
-                             ? port
-                             : RAW_DEFAULT_PORT;
+    record->remotePort =
+        ReadPortSettingDword(record->portName, "SvrPort", &port) == 0 ? port : RAW_DEFAULT_PORT;
 }
 
 }  // namespace

@@ -52,8 +52,7 @@ BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, L
 
 void ReadPrinterAddress(PortRecord *record) {
     ReadMonitorSettingString("Ports", record->portName, record->hostAddress);
-    if (ReadPortSettingString(record->portName, "PrtQName", record->queueName) != 0 ||
-        !record->queueName[0])
+    if (ReadPortSettingString(record->portName, "PrtQName", record->queueName) != 0 || !record->queueName[0])
         CopyText(record->queueName, TEXT_FIELD_SIZE, record->portName);
 }
 
@@ -95,8 +94,10 @@ BOOL TakeJobNumber(PortRecord *record) {
 
 void SetDocumentStarted(PortRecord *record, BOOL started) {
     EnterMonitorLock();
-    if (started) record->flags |= PORT_FLAG_DOC_STARTED;
-    else record->flags &= ~(DWORD)PORT_FLAG_DOC_STARTED;
+    if (started)
+        record->flags |= PORT_FLAG_DOC_STARTED;
+    else
+        record->flags &= ~(DWORD)PORT_FLAG_DOC_STARTED;
     LeaveMonitorLock();
 }
 
@@ -117,31 +118,31 @@ FailureDecision DecideFailure(PortRecord *record) {
     FailureDecision d = {ActionResult, 0, ATTEMPT_DELIVERED};
     LONG code = record->errorCode;
     switch (record->errorClass) {
-    case CLASS_FAILURE:
-        if ((code >= 1 && code <= 6) || (code >= 10 && code <= 12) || (code >= 40 && code <= 41)) {
+        case CLASS_FAILURE:
+            if ((code >= 1 && code <= 6) || (code >= 10 && code <= 12) || (code >= 40 && code <= 41)) {
+                d.action = ActionWait;
+                d.text = TEXT_NETWORK_ERROR;
+            } else if (code >= 20 && code <= 22) {
+                d.action = ActionHold;
+                d.text = TEXT_SPOOL_ERROR;
+            } else if (code == CODE_JOB_NOT_FOUND) {
+                d.result = ATTEMPT_GIVE_UP;
+            } else {
+                d.action = ActionHold;
+                d.text = TEXT_UNSPECIFIED_ERROR;
+            }
+            break;
+        case CLASS_REFUSED:
             d.action = ActionWait;
-            d.text = TEXT_NETWORK_ERROR;
-        } else if (code >= 20 && code <= 22) {
+            d.text = TEXT_SENDING;
+            break;
+        case CLASS_DELETING: d.result = ATTEMPT_DELETED; break;
+        case CLASS_TIMEOUT: d.result = ATTEMPT_RETRY_NOW; break;
+        case CLASS_PAUSED:
             d.action = ActionHold;
-            d.text = TEXT_SPOOL_ERROR;
-        } else if (code == CODE_JOB_NOT_FOUND) {
-            d.result = ATTEMPT_GIVE_UP;
-        } else {
-            d.action = ActionHold;
-            d.text = TEXT_UNSPECIFIED_ERROR;
-        }
-        break;
-    case CLASS_REFUSED:
-        d.action = ActionWait;
-        d.text = TEXT_SENDING;
-        break;
-    case CLASS_DELETING: d.result = ATTEMPT_DELETED; break;
-    case CLASS_TIMEOUT: d.result = ATTEMPT_RETRY_NOW; break;
-    case CLASS_PAUSED:
-        d.action = ActionHold;
-        d.text = TEXT_PAUSED;
-        break;
-    default: break;
+            d.text = TEXT_PAUSED;
+            break;
+        default: break;
     }
     return d;
 }

@@ -36,9 +36,9 @@ struct OperationArgs {
 
 int RunOnce(PortRecord *record, JobOperation op, OperationArgs &args, DWORD jobId) {
     switch (op) {
-    case OpGetStatus: return GetJobStatus(record, args.status, jobId);
-    case OpSetText: return SetJobStatusText(record, args.text, jobId);
-    default: return TestJobStatus(record, args.status, args.hit, jobId);
+        case OpGetStatus: return GetJobStatus(record, args.status, jobId);
+        case OpSetText: return SetJobStatusText(record, args.text, jobId);
+        default: return TestJobStatus(record, args.status, args.hit, jobId);
     }
 }
 

@@ -86,7 +86,9 @@ DWORD NextJobNumber() {
     return number;
 }
 
-void FormatJobNumber(char *text, DWORD number) { FormatDecimal(text, 4, number, 3); }
+void FormatJobNumber(char *text, DWORD number) {
+    FormatDecimal(text, 4, number, 3);
+}
 
 BOOL BuildJobFilePath(char *path, const char *spoolDir, const char *baseName, const char *suffix) {
     path[0] = 0;

@@ -19,10 +19,8 @@ BOOL FailStart(PortRecord *record) {
 
 void DeleteJobFiles(PortRecord *record) {
     char path[MAX_PATH];
-    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, CONTROL_FILE_SUFFIX))
-        DeleteFileA(path);
-    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, DATA_FILE_SUFFIX))
-        DeleteFileA(path);
+    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, CONTROL_FILE_SUFFIX)) DeleteFileA(path);
+    if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, DATA_FILE_SUFFIX)) DeleteFileA(path);
 }
 
 void RunDeliveryLoop(PortRecord *record) {

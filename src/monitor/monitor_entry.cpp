@@ -22,8 +22,7 @@ BOOL WINAPI StartDocPort(HANDLE port, LPSTR printerName, DWORD jobId, DWORD leve
     if (ReadPortSettingDword(record->portName, "Protocol", &protocol) != 0) protocol = SpooledLpr;
     record->protocol = (LONG)protocol;
     LeaveMonitorLock();
-    if (record->protocol == SpooledLpr)
-        return SpooledStartDoc(record, printerName, jobId, level, docInfo);
+    if (record->protocol == SpooledLpr) return SpooledStartDoc(record, printerName, jobId, level, docInfo);
     if (record->protocol == StreamedLpr || record->protocol == RawTcp)
         return DirectStartDoc(record, printerName, jobId, level, docInfo);
     return TRUE;
@@ -73,7 +72,9 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE, DWORD, LPSTR, LPSTR, DWORD, LPSTR, DW
     return FALSE;
 }
 
-BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) { return FALSE; }
+BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) {
+    return FALSE;
+}
 
 void LoadPortList() {
     HKEY monitors = 0, monitor = 0, ports = 0, config = 0;

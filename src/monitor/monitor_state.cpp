@@ -4,6 +4,12 @@ HINSTANCE ModuleInstance;
 
 static CRITICAL_SECTION MonitorLock;
 
-void InitMonitorLock() { InitializeCriticalSection(&MonitorLock); }
-void EnterMonitorLock() { EnterCriticalSection(&MonitorLock); }
-void LeaveMonitorLock() { LeaveCriticalSection(&MonitorLock); }
+void InitMonitorLock() {
+    InitializeCriticalSection(&MonitorLock);
+}
+void EnterMonitorLock() {
+    EnterCriticalSection(&MonitorLock);
+}
+void LeaveMonitorLock() {
+    LeaveCriticalSection(&MonitorLock);
+}

@@ -68,8 +68,7 @@ LPBYTE FillPortInfo(PortRecord *record, DWORD level, LPBYTE structure, LPBYTE st
     return end;
 }
 
-BOOL WINAPI EnumPorts(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
-                      LPDWORD returned) {
+BOOL WINAPI EnumPorts(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
     DWORD error = 0;
     EnterMonitorLock();
     DWORD total = 0;

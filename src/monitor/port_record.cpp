@@ -6,7 +6,9 @@
 
 PortRecord *PortList;
 
-void *AllocZeroed(DWORD size) { return (void *)GlobalAlloc(GPTR, size); }
+void *AllocZeroed(DWORD size) {
+    return (void *)GlobalAlloc(GPTR, size);
+}
 
 void FreeBlock(void *block) {
     if (block) GlobalFree((HGLOBAL)block);
@@ -64,8 +66,10 @@ BOOL RemovePortRecord(const char *portName) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (previous) previous->next = record->next;
-    else PortList = record->next;
+    if (previous)
+        previous->next = record->next;
+    else
+        PortList = record->next;
     FreeBlock(record);
     DeletePortSettingsKey(portName);
     DeleteMonitorSetting("Ports", portName);

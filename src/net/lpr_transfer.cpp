@@ -153,9 +153,8 @@ void TakeLocalPort(PortRecord *record) {
     EnterMonitorLock();
     if (portNumFromRegistry) {
         DWORD stored = 0;
-        record->localPort = ReadMonitorSettingDword("Config", "PortNum", &stored) == 0
-                                ? (LONG)stored
-                                : HIGHEST_LOCAL_PORT;
+        record->localPort =
+            ReadMonitorSettingDword("Config", "PortNum", &stored) == 0 ? (LONG)stored : HIGHEST_LOCAL_PORT;
     } else {
         record->localPort = lastStoredPort;
     }
@@ -269,9 +268,8 @@ int WriteControlFile(PortRecord *record) {
     // The print line's format comes from the print-format letter: "l%s\n".
     BOOL formatted = FormatText(printLine, sizeof printLine, "%s%%s\n", record->printFormat);
     BOOL ok = formatted && WriteFormattedLine(file, "H%s\n", host) == 0 &&
-              WriteFormattedLine(file, "P%s\n", user) == 0 &&
-              WriteFormattedLine(file, "%s", "J") == 0 && WriteFormattedLine(file, "%s", banner) == 0 &&
-              WriteFormattedLine(file, "\n", 0) == 0 &&
+              WriteFormattedLine(file, "P%s\n", user) == 0 && WriteFormattedLine(file, "%s", "J") == 0 &&
+              WriteFormattedLine(file, "%s", banner) == 0 && WriteFormattedLine(file, "\n", 0) == 0 &&
               WriteFormattedLine(file, printLine, record->dataFileName) == 0 &&
               WriteFormattedLine(file, "U%s\n", record->dataFileName) == 0 &&
               WriteFormattedLine(file, "%s", "N") == 0 && WriteFormattedLine(file, "%s", source) == 0 &&

@@ -15,11 +15,11 @@ void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
 // Maps a wait that ended on the job or the socket to the record's outcome pair.
 void SetWaitOutcome(PortRecord *record, int outcome, LONG selectFailedCode) {
     switch (outcome) {
-    case WAIT_JOB_DELETING: SetOutcome(record, CLASS_DELETING, CODE_JOB_DELETING); break;
-    case WAIT_JOB_PAUSED: SetOutcome(record, CLASS_PAUSED, CODE_JOB_PAUSED); break;
-    case WAIT_JOB_NOT_FOUND: SetOutcome(record, CLASS_FAILURE, CODE_JOB_NOT_FOUND); break;
-    case WAIT_POLLS_USED: SetOutcome(record, CLASS_TIMEOUT, CODE_TIMEOUT); break;
-    default: SetOutcome(record, CLASS_FAILURE, selectFailedCode); break;
+        case WAIT_JOB_DELETING: SetOutcome(record, CLASS_DELETING, CODE_JOB_DELETING); break;
+        case WAIT_JOB_PAUSED: SetOutcome(record, CLASS_PAUSED, CODE_JOB_PAUSED); break;
+        case WAIT_JOB_NOT_FOUND: SetOutcome(record, CLASS_FAILURE, CODE_JOB_NOT_FOUND); break;
+        case WAIT_POLLS_USED: SetOutcome(record, CLASS_TIMEOUT, CODE_TIMEOUT); break;
+        default: SetOutcome(record, CLASS_FAILURE, selectFailedCode); break;
     }
 }
 
@@ -44,8 +44,7 @@ int WaitOn(PortRecord *record, int maxPolls, BOOL forWrite) {
         FD_ZERO(&set);
         FD_SET(record->socket, &set);
         struct timeval timeout = poll;
-        int ready = select((int)record->socket + 1, forWrite ? 0 : &set, forWrite ? &set : 0, 0,
-                           &timeout);
+        int ready = select((int)record->socket + 1, forWrite ? 0 : &set, forWrite ? &set : 0, 0, &timeout);
         if (ready == SOCKET_ERROR) return WAIT_SELECT_FAILED;
         if (ready > 0 && FD_ISSET(record->socket, &set)) return WAIT_READY;
         if (maxPolls != 0 && ++polls >= maxPolls) return WAIT_POLLS_USED;
@@ -63,8 +62,7 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
     while (length > 0) {
         // Chunks stay within what one Winsock call takes.
         int chunk = length > 0x40000000 ? 0x40000000 : (int)length;
-        int moved = sending ? send(record->socket, buffer, chunk, 0)
-                            : recv(record->socket, buffer, chunk, 0);
+        int moved = sending ? send(record->socket, buffer, chunk, 0) : recv(record->socket, buffer, chunk, 0);
         DWORD now = GetTickCount();
         BOOL checkDue = now < record->statusTick || now - record->statusTick >= record->statusInterval;
         if (checkDue) record->statusTick = now;
@@ -95,8 +93,12 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
 
 }  // namespace
 
-int WaitWritable(PortRecord *record, int maxPolls) { return WaitOn(record, maxPolls, TRUE); }
-int WaitReadable(PortRecord *record, int maxPolls) { return WaitOn(record, maxPolls, FALSE); }
+int WaitWritable(PortRecord *record, int maxPolls) {
+    return WaitOn(record, maxPolls, TRUE);
+}
+int WaitReadable(PortRecord *record, int maxPolls) {
+    return WaitOn(record, maxPolls, FALSE);
+}
 
 int PauseWithJobCheck(PortRecord *record, int seconds, int tries) {
     if (seconds < 1) return WAIT_TIME_PASSED;

@@ -14,7 +14,8 @@ const char kPortsReg[] =
     "REGEDIT4\n\n"
     "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports]\n"
     "\"Zed\"=\"10.0.0.1\"\n\"alpha\"=\"10.0.0.2\"\n\"Lpt\"=\"127.0.0.1\"\n\n"
-    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\alpha]\n"
+    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR "
+    "Port\\Ports\\alpha]\n"
     "\"Protocol\"=dword:00000003\n";
 
 class CliTest : public PrintTest {
@@ -113,7 +114,8 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
     ToolResult second = Tool({"ports"});
     EXPECT_EQ(second.status, 1) << "a second spooler would delete the printing job's files";
-    EXPECT_NE(second.err.find("another qvlmr process has the monitor loaded"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("another qvlmr process has the monitor loaded"), std::string::npos)
+        << second.err;
     ASSERT_EQ(Tool({"pause", std::to_string(job)}).status, 0);
     EXPECT_TRUE(WaitForText(job, "Paused"));
     EXPECT_NE(Tool({"jobs", "--printer", "Office"}).out.find("paused,printing\tPaused"), std::string::npos);

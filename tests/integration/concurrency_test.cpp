@@ -33,7 +33,8 @@ TEST_F(ConcurrencyTest, PortsPrintInParallelBesideEnumPortsAndDeletePort) {
             for (int j = 0; j < kJobs; ++j) {
                 DWORD job = qvhost::AddJob(printer, "doc", "alice");
                 qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
-                std::string data = std::to_string(p) + ":" + std::to_string(j) + ":" + Bytes(30000 + p * 1000 + j, p * 100 + j);
+                std::string data = std::to_string(p) + ":" + std::to_string(j) + ":" +
+                                   Bytes(30000 + p * 1000 + j, p * 100 + j);
                 HANDLE h = nullptr;
                 DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
                 DWORD written = 0;
@@ -54,7 +55,8 @@ TEST_F(ConcurrencyTest, PortsPrintInParallelBesideEnumPortsAndDeletePort) {
                 monitor_.pfnEnumPorts(nullptr, level, nullptr, 0, &needed, &count);
                 std::vector<BYTE> buf(needed + 64);
                 // The list may shrink between the calls, never grow past what was measured.
-                if (monitor_.pfnEnumPorts(nullptr, level, buf.data(), (DWORD)buf.size(), &needed, &count) && count >= 4)
+                if (monitor_.pfnEnumPorts(nullptr, level, buf.data(), (DWORD)buf.size(), &needed, &count) &&
+                    count >= 4)
                     ++listed;
             }
         }
@@ -90,7 +92,8 @@ TEST_F(ConcurrencyTest, PortsPrintInParallelBesideEnumPortsAndDeletePort) {
     std::set<std::string> expected, got, numbers;
     for (int p = 0; p < 4; ++p)
         for (int j = 0; j < kJobs; ++j)
-            expected.insert(std::to_string(p) + ":" + std::to_string(j) + ":" + Bytes(30000 + p * 1000 + j, p * 100 + j));
+            expected.insert(std::to_string(p) + ":" + std::to_string(j) + ":" +
+                            Bytes(30000 + p * 1000 + j, p * 100 + j));
     for (const Conversation &c : Lpd().Conversations()) {
         EXPECT_TRUE(c.complete);
         got.insert(c.dataFile);

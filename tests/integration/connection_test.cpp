@@ -23,7 +23,9 @@ int BindLocal(int port) {
     return fd;
 }
 
-bool Listed(int port) { return getservbyport(htons((uint16_t)port), "tcp") != nullptr; }
+bool Listed(int port) {
+    return getservbyport(htons((uint16_t)port), "tcp") != nullptr;
+}
 
 class ConnectionTest : public PrintTest {
   protected:
@@ -106,7 +108,8 @@ TEST_F(ConnectionTest, UnknownHostNameIsANetworkErrorWithoutASocket) {
     ASSERT_TRUE(Print("lpt", job, "x").ended);
     EXPECT_EQ(socketsDuringWait, 0);
     EXPECT_EQ(qvhost::CountSleeps(1000, true), 0u) << "no connection was tried";
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Deleting..."}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Deleting..."}));
 }
 
 TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {

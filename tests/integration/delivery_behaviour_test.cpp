@@ -92,8 +92,8 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
     polls = 0;
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
         qvhost::JobView v;
-        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Cannot print(Spool Error)" &&
-            ++polls == 2)
+        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) &&
+            v.statusText == "Cannot print(Spool Error)" && ++polls == 2)
             qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
@@ -205,7 +205,8 @@ TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
 TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
     REQUIRE_RESERVED_PORTS();
     AddPortValue("lpt", "127.0.0.1", 1);
-    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e7\n");
+    ImportReg(std::string("[") + kMonitorKey +
+              "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e7\n");
     ASSERT_TRUE(StartMonitor());
     Lpd();
     for (int i = 0; i < 2; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
@@ -286,7 +287,8 @@ TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) 
     EXPECT_EQ(written, 0u);
     std::string big = Bytes(4 << 20);
     BOOL ok = TRUE;
-    for (int i = 0; i < 8 && ok; ++i) ok = monitor_.pfnWritePort(h, (LPBYTE)big.data(), (DWORD)big.size(), &written);
+    for (int i = 0; i < 8 && ok; ++i)
+        ok = monitor_.pfnWritePort(h, (LPBYTE)big.data(), (DWORD)big.size(), &written);
     EXPECT_FALSE(ok) << "the printer closed after 1000 bytes";
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
     EXPECT_TRUE(monitor_.pfnEndDocPort(h));
@@ -335,7 +337,8 @@ TEST_F(DeliveryTest, NoLockIsHeldWhileWaitingOnThePrinter) {
             BYTE buf[512];
             return monitor_.pfnEnumPorts(nullptr, 1, buf, sizeof buf, &needed, &count) && count == 2;
         });
-        allFree = allFree && other.wait_for(std::chrono::seconds(10)) == std::future_status::ready && other.get();
+        allFree =
+            allFree && other.wait_for(std::chrono::seconds(10)) == std::future_status::ready && other.get();
         if (s.select && checked == 6) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
     EXPECT_TRUE(Print("lpt", job, "data").ended);

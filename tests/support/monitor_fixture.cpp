@@ -29,7 +29,8 @@ bool g_isolated = [] {
     struct ifreq ifr;
     memset(&ifr, 0, sizeof ifr);
     strcpy(ifr.ifr_name, "lo");
-    bool up = ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 && (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
+    bool up =
+        ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 && (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
     close(fd);
     return up;
 }();
@@ -49,7 +50,9 @@ void RemoveTree(const std::string &dir) {
 
 }  // namespace
 
-bool CanUseReservedPorts() { return g_isolated; }
+bool CanUseReservedPorts() {
+    return g_isolated;
+}
 
 void MonitorTest::SetUp() {
     home_ = MakeTempDir();
@@ -111,8 +114,8 @@ void MonitorTest::ImportReg(const std::string &body) {
     ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n\n" + body, &error)) << error;
 }
 
-void MonitorTest::AddPortValue(const std::string &name, const std::string &address, int protocol,
-                               int rawPort, const std::string &queue) {
+void MonitorTest::AddPortValue(const std::string &name, const std::string &address, int protocol, int rawPort,
+                               const std::string &queue) {
     std::string text = std::string("[") + kMonitorKey + "\\Ports]\n\"" + name + "\"=\"" + address + "\"\n";
     if (protocol >= 0 || rawPort >= 0 || queue != "\x01") {
         text += std::string("[") + kMonitorKey + "\\Ports\\" + name + "]\n";
@@ -140,7 +143,7 @@ bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, 
     LONG r = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
     if (r == ERROR_SUCCESS) {
         data->assign(size, '\0');
-        r = RegQueryValueExA(key, name.c_str(), nullptr, type, (LPBYTE)&(*data)[0], &size);
+        r = RegQueryValueExA(key, name.c_str(), nullptr, type, (LPBYTE) & (*data)[0], &size);
     }
     RegCloseKey(key);
     return r == ERROR_SUCCESS;
@@ -163,7 +166,9 @@ bool MonitorTest::KeyExists(const std::string &subkey) {
     return true;
 }
 
-std::string MonitorTest::SpoolDirectory() { return home_ + "/drive_c/WINDOWS/Spool/Printers"; }
+std::string MonitorTest::SpoolDirectory() {
+    return home_ + "/drive_c/WINDOWS/Spool/Printers";
+}
 
 std::vector<std::string> MonitorTest::SpoolFiles() {
     std::vector<std::string> out;

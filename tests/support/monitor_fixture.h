@@ -14,10 +14,10 @@ extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port
 
 // True when this process may bind reserved ports (and runs in its own network namespace).
 bool CanUseReservedPorts();
-#define REQUIRE_RESERVED_PORTS()                                                              \
-    do {                                                                                      \
-        if (!CanUseReservedPorts())                                                           \
-            GTEST_SKIP() << "needs root: binds reserved local ports 600-1023 and port 515";   \
+#define REQUIRE_RESERVED_PORTS()                                                            \
+    do {                                                                                    \
+        if (!CanUseReservedPorts())                                                         \
+            GTEST_SKIP() << "needs root: binds reserved local ports 600-1023 and port 515"; \
     } while (0)
 
 class MonitorTest : public ::testing::Test {

@@ -31,7 +31,7 @@ class PrintTest : public MonitorTest {
                       const std::string &document = "Report", size_t chunk = 65536);
     // OpenPort and a successful StartDocPort of printer P; the port stays started.
     HANDLE StartDocument(const std::string &port, DWORD job, DWORD level = 2);
-    TestPrinter &Lpd();             // started on 515
+    TestPrinter &Lpd();  // started on 515
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
     std::vector<std::string> Texts();

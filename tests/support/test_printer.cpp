@@ -10,7 +10,9 @@
 
 #include <chrono>
 
-TestPrinter::~TestPrinter() { Stop(); }
+TestPrinter::~TestPrinter() {
+    Stop();
+}
 
 bool TestPrinter::Start(int port, bool lpd) {
     lpd_ = lpd;
@@ -59,7 +61,9 @@ void TestPrinter::SetReadDelayMs(int ms, size_t chunk) {
     readChunk_ = chunk;
 }
 
-void TestPrinter::SetReading(bool on) { reading_ = on; }
+void TestPrinter::SetReading(bool on) {
+    reading_ = on;
+}
 
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
@@ -104,8 +108,10 @@ void TestPrinter::Serve(int fd, size_t index) {
         std::lock_guard<std::mutex> l(lock_);
         c.sourcePort = conversations_[index].sourcePort;
     }
-    if (lpd_) ServeLpd(fd, c);
-    else ServeRaw(fd, c);
+    if (lpd_)
+        ServeLpd(fd, c);
+    else
+        ServeRaw(fd, c);
     if (!c.reset) {
         // A client that ends with a reset sends it right behind its end of stream.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -230,8 +236,10 @@ void TestPrinter::ServeLpd(int fd, Conversation &c) {
         char end;
         if (ReadSome(fd, c, &end, 1) != 1 || end != 0) return;
         Reply(fd, c, "\0", 1);
-        if (control) sawControl = true;
-        else sawData = true;
+        if (control)
+            sawControl = true;
+        else
+            sawData = true;
     }
     c.complete = sawControl && sawData;
 }

@@ -12,24 +12,24 @@
 
 struct Conversation {
     int sourcePort = 0;
-    std::string received;      // every byte, in order
-    std::string queue;         // the receive-job command's queue
-    std::string controlHeader; // "\x02<count> <name>\n"
+    std::string received;       // every byte, in order
+    std::string queue;          // the receive-job command's queue
+    std::string controlHeader;  // "\x02<count> <name>\n"
     std::string controlFile;
     std::string dataHeader;
     std::string dataFile;
-    bool complete = false;     // every announced file arrived with its end byte
-    bool reset = false;        // the client reset the connection
+    bool complete = false;  // every announced file arrived with its end byte
+    bool reset = false;     // the client reset the connection
 };
 
 enum class Misbehaviour {
     None,
-    NeverAnswerQueue,   // reads the receive-job command, never answers
-    AnswerQueueWith1,   // refuses the queue
-    CloseInControlFile, // closes after `after` bytes of the control file
-    CloseInDataFile,    // closes after `after` bytes of the data file
-    CloseInRaw,         // closes after `after` raw bytes
-    StallInDataFile,    // stops reading after `after` bytes of the data file (SetReading)
+    NeverAnswerQueue,    // reads the receive-job command, never answers
+    AnswerQueueWith1,    // refuses the queue
+    CloseInControlFile,  // closes after `after` bytes of the control file
+    CloseInDataFile,     // closes after `after` bytes of the data file
+    CloseInRaw,          // closes after `after` raw bytes
+    StallInDataFile,     // stops reading after `after` bytes of the data file (SetReading)
 };
 
 class TestPrinter {
@@ -39,9 +39,9 @@ class TestPrinter {
     bool Start(int port, bool lpd);
     void Stop();
     void SetMisbehaviour(Misbehaviour m, size_t after = 0);
-    void SetReadDelayMs(int ms, size_t chunk);  // a slow printer: pause between reads
-    void SetRawOutput(const std::string &bytes); // sent back on each raw connection
-    void SetReading(bool on);                    // off: a stalled printer that reads nothing
+    void SetReadDelayMs(int ms, size_t chunk);    // a slow printer: pause between reads
+    void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
+    void SetReading(bool on);                     // off: a stalled printer that reads nothing
     std::vector<Conversation> Conversations();
     bool WaitForConversations(size_t count, int timeoutMs);
 

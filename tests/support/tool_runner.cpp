@@ -87,7 +87,9 @@ ToolProcess StartTool(const std::string &home, const std::vector<std::string> &a
     return p;
 }
 
-void PeekToolErr(ToolProcess &p, std::string *err) { Drain(p.errFd, err); }
+void PeekToolErr(ToolProcess &p, std::string *err) {
+    Drain(p.errFd, err);
+}
 
 ToolResult FinishTool(ToolProcess &p, bool killIt) {
     ToolResult r;

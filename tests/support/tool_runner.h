@@ -13,7 +13,8 @@ struct ToolResult {
 };
 
 // Runs the tool to completion with the given standard input.
-ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input = "");
+ToolResult RunTool(const std::string &home, const std::vector<std::string> &args,
+                   const std::string &input = "");
 
 struct ToolProcess {
     pid_t pid = -1;

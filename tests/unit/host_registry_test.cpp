@@ -45,7 +45,8 @@ TEST_F(HostRegistryTest, ValuesKeepTypeAndRawBytesAndKeysIgnoreCase) {
     nameSize = 3;  // no room for "odd" and its terminator
     EXPECT_EQ(RegEnumValueA(again, 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
     nameSize = sizeof name;
-    EXPECT_EQ(RegEnumValueA(again, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumValueA(again, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
     RegCloseKey(again);
     EXPECT_EQ(qvhost::OpenRegistryKeys(), 0);
 }

@@ -94,7 +94,8 @@ TEST_F(SpineTest, StartupWithoutMonitorKeyListsNothing) {
 }
 
 TEST_F(SpineTest, StartupDeletesStaleJobFilesOnly) {
-    for (const char *n : {"QVLMR012.dtf", "QVLMR012.ctf", "QVLMRDIR.ckf", "QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"})
+    for (const char *n :
+         {"QVLMR012.dtf", "QVLMR012.ctf", "QVLMRDIR.ckf", "QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"})
         Touch(n);
     ASSERT_TRUE(StartMonitor());
     EXPECT_EQ(SpoolFiles(), (std::vector<std::string>{"QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"}));

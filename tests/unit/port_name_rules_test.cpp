@@ -33,7 +33,10 @@ TEST_F(NameRulesTest, PortNameText) {
     EXPECT_TRUE(IsValidPortNameText(std::string(128, 'x').c_str()));
     EXPECT_FALSE(IsValidPortNameText(std::string(129, 'x').c_str()));
     qvhost::SetCodePage(932);
-    EXPECT_TRUE(IsValidPortNameText("\x83\x5c" "abc")) << "a trail byte equal to a backslash is allowed";
+    EXPECT_TRUE(
+        IsValidPortNameText("\x83\x5c"
+                            "abc"))
+        << "a trail byte equal to a backslash is allowed";
     EXPECT_FALSE(IsValidPortNameText("abc\\"));
 }
 

@@ -46,20 +46,34 @@ long long ShimConnect(ShimRecord *s) {
     SOCKET sock = ConnectToPrinter(&s->record);
     return sock == INVALID_SOCKET ? -1 : (long long)sock;
 }
-void ShimClose(ShimRecord *s) { CloseConnection(&s->record); }
+void ShimClose(ShimRecord *s) {
+    CloseConnection(&s->record);
+}
 int ShimReceive(ShimRecord *s, char *buffer, unsigned length, int timeoutSeconds) {
     s->record.timeoutSeconds = timeoutSeconds;
     int r = ReceiveWithWait(&s->record, buffer, length);
     s->record.timeoutSeconds = 0;
     return r;
 }
-int ShimSendAll(ShimRecord *s, const char *buffer, unsigned length) { return SendAll(&s->record, buffer, length); }
-int ShimPause(ShimRecord *s, int seconds, int tries) { return PauseWithJobCheck(&s->record, seconds, tries); }
+int ShimSendAll(ShimRecord *s, const char *buffer, unsigned length) {
+    return SendAll(&s->record, buffer, length);
+}
+int ShimPause(ShimRecord *s, int seconds, int tries) {
+    return PauseWithJobCheck(&s->record, seconds, tries);
+}
 void ShimSetOutcome(ShimRecord *s, unsigned errorClass, int errorCode) {
     s->record.errorClass = errorClass;
     s->record.errorCode = errorCode;
 }
-unsigned ShimClass(ShimRecord *s) { return s->record.errorClass; }
-int ShimCode(ShimRecord *s) { return s->record.errorCode; }
-bool ShimHasSocket(ShimRecord *s) { return s->record.socket != INVALID_SOCKET; }
-int ShimLocalPort(ShimRecord *s) { return s->record.localPort; }
+unsigned ShimClass(ShimRecord *s) {
+    return s->record.errorClass;
+}
+int ShimCode(ShimRecord *s) {
+    return s->record.errorCode;
+}
+bool ShimHasSocket(ShimRecord *s) {
+    return s->record.socket != INVALID_SOCKET;
+}
+int ShimLocalPort(ShimRecord *s) {
+    return s->record.localPort;
+}

@@ -14,7 +14,9 @@
 
 namespace {
 volatile sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 int Usage() {
     fprintf(stderr, "usage: qvlmr-printer (--lpd | --raw) [--port N] --dir DIR [--count N]\n");
@@ -34,12 +36,18 @@ int main(int argc, char **argv) {
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--lpd") lpd = true;
-        else if (a == "--raw") raw = true;
-        else if (a == "--port" && i + 1 < argc) port = atoi(argv[++i]);
-        else if (a == "--dir" && i + 1 < argc) dir = argv[++i];
-        else if (a == "--count" && i + 1 < argc) count = atol(argv[++i]);
-        else return Usage();
+        if (a == "--lpd")
+            lpd = true;
+        else if (a == "--raw")
+            raw = true;
+        else if (a == "--port" && i + 1 < argc)
+            port = atoi(argv[++i]);
+        else if (a == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+        else if (a == "--count" && i + 1 < argc)
+            count = atol(argv[++i]);
+        else
+            return Usage();
     }
     if (lpd == raw || dir.empty() || port < 0 || port > 65535 || count < 0) return Usage();
     if (port == 0) port = lpd ? 515 : 9100;
@@ -50,8 +58,8 @@ int main(int argc, char **argv) {
     }
     signal(SIGINT, OnSignal);
     signal(SIGTERM, OnSignal);
-    fprintf(stderr, "qvlmr-printer: %s printer on 127.0.0.1:%d, keeping jobs in %s\n", lpd ? "LPD" : "raw", port,
-            dir.c_str());
+    fprintf(stderr, "qvlmr-printer: %s printer on 127.0.0.1:%d, keeping jobs in %s\n", lpd ? "LPD" : "raw",
+            port, dir.c_str());
     size_t saved = 0;
     while (!g_stop && (count == 0 || (long)saved < count)) {
         if (!printer.WaitForConversations(saved + 1, 200)) continue;

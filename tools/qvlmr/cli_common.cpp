@@ -11,19 +11,19 @@ namespace {
 
 const char *ErrorText(DWORD code) {
     switch (code) {
-    case 0: return "success";
-    case ERROR_FILE_NOT_FOUND: return "file not found";
-    case ERROR_PATH_NOT_FOUND: return "path not found";
-    case ERROR_ACCESS_DENIED: return "access denied";
-    case ERROR_INVALID_HANDLE: return "invalid handle";
-    case ERROR_NOT_ENOUGH_MEMORY: return "not enough memory";
-    case ERROR_INVALID_PARAMETER: return "invalid parameter";
-    case ERROR_NET_WRITE_FAULT: return "network write fault";
-    case ERROR_CALL_NOT_IMPLEMENTED: return "not implemented";
-    case ERROR_INSUFFICIENT_BUFFER: return "insufficient buffer";
-    case ERROR_INVALID_LEVEL: return "invalid level";
-    case ERROR_INVALID_PRINTER_NAME: return "invalid printer name";
-    default: return "unknown error";
+        case 0: return "success";
+        case ERROR_FILE_NOT_FOUND: return "file not found";
+        case ERROR_PATH_NOT_FOUND: return "path not found";
+        case ERROR_ACCESS_DENIED: return "access denied";
+        case ERROR_INVALID_HANDLE: return "invalid handle";
+        case ERROR_NOT_ENOUGH_MEMORY: return "not enough memory";
+        case ERROR_INVALID_PARAMETER: return "invalid parameter";
+        case ERROR_NET_WRITE_FAULT: return "network write fault";
+        case ERROR_CALL_NOT_IMPLEMENTED: return "not implemented";
+        case ERROR_INSUFFICIENT_BUFFER: return "insufficient buffer";
+        case ERROR_INVALID_LEVEL: return "invalid level";
+        case ERROR_INVALID_PRINTER_NAME: return "invalid printer name";
+        default: return "unknown error";
     }
 }
 

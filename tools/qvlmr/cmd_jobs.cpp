@@ -27,7 +27,9 @@ void PrintJobs(const std::string &printer) {
 }
 
 volatile sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 }  // namespace
 
@@ -46,7 +48,9 @@ int CmdJobControl(const std::string &verb, Args &args) {
         return Usage("usage: qvlmr " + verb + " JOB (a job id from 'qvlmr jobs')");
     qvhost::JobView job;
     if (!qvhost::GetJob((DWORD)id, &job)) return Fail(verb + ": no job " + args[0]);
-    DWORD command = verb == "pause" ? JOB_CONTROL_PAUSE : verb == "resume" ? JOB_CONTROL_RESUME : JOB_CONTROL_CANCEL;
+    DWORD command = verb == "pause"    ? JOB_CONTROL_PAUSE
+                    : verb == "resume" ? JOB_CONTROL_RESUME
+                                       : JOB_CONTROL_CANCEL;
     if (!qvhost::ControlJob((DWORD)id, command)) return Fail(verb + ": job " + args[0] + " is gone");
     // A cancelled job that no monitor is printing has nobody to release it: drop it now.
     if (command == JOB_CONTROL_CANCEL && !(job.status & JOB_STATUS_PRINTING)) qvhost::RemoveJob((DWORD)id);

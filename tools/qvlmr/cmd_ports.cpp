@@ -53,7 +53,8 @@ int CmdPort(Args &args) {
         if (!monitor) return 1;
         if (!monitor->pfnDeletePort(nullptr, nullptr, (LPSTR)args[1].c_str())) {
             DWORD code = GetLastError();
-            if (!PortExists(monitor, args[1])) return Fail("DeletePort failed: no port named '" + args[1] + "'");
+            if (!PortExists(monitor, args[1]))
+                return Fail("DeletePort failed: no port named '" + args[1] + "'");
             return FailWin("DeletePort", code);
         }
         return 0;

@@ -67,8 +67,10 @@ int PrintOne(const PrintJob &p, int fd) {
     if (!monitor->pfnStartDocPort(portHandle, (LPSTR)p.printer.c_str(), jobId, p.level, (LPBYTE)&doc)) {
         int status = FailWin("StartDocPort", GetLastError());
         qvhost::JobView job;
-        if (qvhost::GetJob(jobId, &job) && (job.status & JOB_STATUS_DELETING)) qvhost::RemoveJob(jobId);
-        else qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, JOB_STATUS_PRINTING);
+        if (qvhost::GetJob(jobId, &job) && (job.status & JOB_STATUS_DELETING))
+            qvhost::RemoveJob(jobId);
+        else
+            qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, JOB_STATUS_PRINTING);
         monitor->pfnClosePort(portHandle);
         return status;
     }
@@ -85,7 +87,8 @@ int PrintOne(const PrintJob &p, int fd) {
         size_t done = 0;
         while (done < got && !status) {
             DWORD written = 0;
-            if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done), &written))
+            if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done),
+                                       &written))
                 status = FailWin("WritePort", GetLastError());
             else if (written == 0)
                 status = Fail("WritePort took no bytes");
@@ -120,7 +123,8 @@ int CmdPrint(Args &args) {
     if (levelText != "1" && levelText != "2") return Usage("--level must be 1 or 2");
     if (!ParseNumber(chunkText, 64ull << 20, &chunkSize) || chunkSize == 0)
         return Usage("--chunk must be a number of bytes from 1 to 67108864");
-    if (!ParseNumber(repeatText, 100000, &repeat) || repeat == 0) return Usage("--repeat must be from 1 to 100000");
+    if (!ParseNumber(repeatText, 100000, &repeat) || repeat == 0)
+        return Usage("--repeat must be from 1 to 100000");
     std::string file = args.empty() ? "-" : args[0];
     if (file == "-" && repeat > 1) return Usage("--repeat needs a FILE (standard input can be read once)");
     if (title.empty()) title = file == "-" ? "(standard input)" : file.substr(file.rfind('/') + 1);
@@ -131,7 +135,8 @@ int CmdPrint(Args &args) {
     if (!GetUserNameA(user, &userSize)) user[0] = 0;
     for (size_t start = 0; start <= printers.size();) {
         size_t comma = printers.find(',', start);
-        std::string name = printers.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::string name =
+            printers.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         start = comma == std::string::npos ? printers.size() + 1 : comma + 1;
         PrintJob job{nullptr, name, "", title, file, user, levelText == "1" ? 1u : 2u, (size_t)chunkSize};
         for (const qvhost::PrinterView &p : qvhost::Printers())

@@ -22,8 +22,8 @@ int CmdInstall(Args &args) {
     r = RegSetValueExA(key, "Driver", 0, REG_SZ, (const BYTE *)driver, sizeof driver);
     RegCloseKey(key);
     if (r != ERROR_SUCCESS) return FailWin("RegSetValueEx", (DWORD)r);
-    printf("%s: HKEY_LOCAL_MACHINE\\%s\n", disposition == REG_CREATED_NEW_KEY ? "installed" : "already installed",
-           kMonitorKey);
+    printf("%s: HKEY_LOCAL_MACHINE\\%s\n",
+           disposition == REG_CREATED_NEW_KEY ? "installed" : "already installed", kMonitorKey);
     return 0;
 }
 

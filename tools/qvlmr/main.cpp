@@ -44,8 +44,7 @@ int main(int argc, char **argv) {
     if (command == "printer") return CmdPrinter(args);
     if (command == "print") return CmdPrint(args);
     if (command == "jobs") return CmdJobs(args);
-    if (command == "pause" || command == "resume" || command == "cancel")
-        return CmdJobControl(command, args);
+    if (command == "pause" || command == "resume" || command == "cancel") return CmdJobControl(command, args);
     if (command == "watch") return CmdWatch(args);
     return Usage("unknown command '" + command + "' (see qvlmr --help)");
 }

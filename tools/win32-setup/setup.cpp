@@ -39,18 +39,20 @@ int Install() {
     Append(target, MAX_PATH, "\\");
     Append(target, MAX_PATH, kDllName);
     if (!CopyFileA(source, target, FALSE))
-        return Say("Cannot copy QVLMRMON.DLL to the system folder. If the monitor is in use, "
-                   "restart Windows and run the setup again.",
-                   MB_ICONHAND);
+        return Say(
+            "Cannot copy QVLMRMON.DLL to the system folder. If the monitor is in use, "
+            "restart Windows and run the setup again.",
+            MB_ICONHAND);
     MONITOR_INFO_2A info;
     info.pName = (LPSTR)kMonitorName;
     info.pEnvironment = (LPSTR) "Windows 4.0";
     info.pDLLName = (LPSTR)kDllName;
     if (!AddMonitorA(0, 2, (LPBYTE)&info) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
         return Say("The spooler did not accept the monitor.", MB_ICONHAND);
-    return Say("The QV TCP/IP LMR Port monitor is installed. Add a port from a printer's "
-               "Properties, Details, Add Port, Other.",
-               MB_ICONINFORMATION);
+    return Say(
+        "The QV TCP/IP LMR Port monitor is installed. Add a port from a printer's "
+        "Properties, Details, Add Port, Other.",
+        MB_ICONINFORMATION);
 }
 
 int Uninstall() {
@@ -68,4 +70,6 @@ int Uninstall() {
 
 }  // namespace
 
-extern "C" void WINAPI SetupEntry() { ExitProcess((UINT)(WantsUninstall() ? Uninstall() : Install())); }
+extern "C" void WINAPI SetupEntry() {
+    ExitProcess((UINT)(WantsUninstall() ? Uninstall() : Install()));
+}
