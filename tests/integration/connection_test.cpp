@@ -38,9 +38,7 @@ class ConnectionTest : public PrintTest {
 
 TEST_F(ConnectionTest, BusyLocalPortCostsOnePauseAndTheNextPortBelowIsUsed) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     int held = BindLocal(1023);
     ASSERT_GE(held, 0);
     ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
@@ -223,9 +221,7 @@ TEST_F(ConnectionTest, JobVanishingDuringAWaitIsGivenUp) {
 
 TEST_F(ConnectionTest, StatusTextsRefreshTheQueueWindow) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     HWND window = qvhost::CreateTopWindow("P");
     ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
     int f5 = 0;

@@ -63,9 +63,7 @@ TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
 
 TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     qvhost::FailFileCreate(".ctf", true);
     DWORD job = QueueJob("lpt");
     int polls = 0;
@@ -148,9 +146,7 @@ TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtO
 
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     HANDLE h = StartDocument("lpt", job);
     DWORD written;
@@ -171,9 +167,7 @@ TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
 
 TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     qvhost::SetJobStatusBits(job, 0, JOB_STATUS_PRINTING);  // no fallback job either
     HANDLE h = StartDocument("lpt", job);
@@ -188,9 +182,7 @@ TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
 
 TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     HANDLE h = StartDocument("lpt", job);
     DWORD fresh = qvhost::RenumberJob(job);
@@ -223,9 +215,7 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
 
 TEST_F(DeliveryTest, RegistryRefusingWritesKeepsCountersInMemory) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
     ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));

@@ -110,9 +110,7 @@ TEST_F(WireTest, LargeDocumentArrivesWholeInEveryMode) {
 
 TEST_F(WireTest, DocumentNamesAreCutForTheBannerAndSourceLines) {
     REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
+    ASSERT_TRUE(StartWithLpdPort());
     std::string name(150, 'x');
     for (int i = 0; i < 150; ++i) name[i] = (char)('a' + i % 26);
     DWORD job = QueueJob("lpt", name);

@@ -69,6 +69,13 @@ HANDLE PrintTest::StartDocument(const std::string &port, DWORD job, DWORD level)
     return h;
 }
 
+bool PrintTest::StartWithLpdPort() {
+    AddPortValue("lpt", "127.0.0.1", 1);
+    if (!StartMonitor()) return false;
+    Lpd();
+    return true;
+}
+
 TestPrinter &PrintTest::Lpd() {
     if (!lpd_) {
         lpd_.reset(new TestPrinter);

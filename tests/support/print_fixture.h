@@ -31,6 +31,8 @@ class PrintTest : public MonitorTest {
                       const std::string &document = "Report", size_t chunk = 65536);
     // OpenPort and a successful StartDocPort of printer P; the port stays started.
     HANDLE StartDocument(const std::string &port, DWORD job, DWORD level = 2);
+    // Port "lpt" (mode 1 to 127.0.0.1), the monitor started and the LPD printer listening.
+    bool StartWithLpdPort();
     TestPrinter &Lpd();  // started on 515
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
