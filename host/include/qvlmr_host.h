@@ -96,6 +96,79 @@ void SetWindowTitle(HWND window, const std::string &title);
 // Messages posted to a window of this process, taken in order.
 bool TakeMessage(HWND window, UINT *message, WPARAM *wParam, LPARAM *lParam);
 
+// ---- dialogs: a test or the CLI plays the user of a modal dialog ----------------------
+// Every action runs on the dialog's own thread, as input would, and returns once that
+// thread is idle again (no queued message, no name lookup under way). An action on a
+// dialog that is disabled (a nested box is open), gone, or on a disabled control does
+// nothing and returns false.
+HWND WaitForDialog(int templateId, DWORD thread = 0, int timeoutMs = 10000);  // newest open one
+bool WaitDialogClosed(HWND dialog, int timeoutMs = 10000);
+bool WaitDialogIdle(HWND dialog, int timeoutMs = 10000);
+bool TypeText(HWND dialog, int id, const std::string &text);   // select all, then key by key
+bool PasteText(HWND dialog, int id, const std::string &text);  // select all, then paste
+bool ClickButton(HWND dialog, int id);
+bool PressEnter(HWND dialog);
+bool PressEsc(HWND dialog);
+bool CloseFromCaption(HWND dialog);
+bool AskHelp(HWND dialog, int id);  // the caption's "?" button, then a click on the control
+bool Repaint(HWND dialog);          // the dialog was uncovered
+bool DialogOpen(HWND dialog);
+int DialogTemplate(HWND dialog);
+std::string DialogCaption(HWND dialog);
+std::string FieldText(HWND dialog, int id);
+bool ControlEnabled(HWND dialog, int id);
+bool ControlChecked(HWND dialog, int id);
+DWORD ControlStyle(HWND dialog, int id);
+size_t FieldLimit(HWND dialog, int id);
+int FocusedControl(HWND dialog);            // 0 when no control of the dialog has the focus
+std::vector<int> TabOrder(HWND dialog);     // tab stops in template order
+HWND ForegroundWindow();
+struct MessageBoxRecord {
+    HWND owner;
+    std::string caption, text;
+    UINT type;
+};
+// Message boxes are answered with OK at once; each is recorded and passed to the hook.
+std::vector<MessageBoxRecord> MessageBoxes();
+void SetMessageBoxHook(std::function<void(const MessageBoxRecord &)> hook);
+struct HelpRecord {
+    HWND window;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpRecord> HelpRequests();
+struct InputAttachment {
+    DWORD from, to;
+    BOOL attach;
+};
+std::vector<InputAttachment> InputAttachments();
+void ClearDialogRecords();  // message boxes, help requests, attachments, painted text
+
+// ---- name lookups (WSAAsyncGetHostByName) ----------------------------------------------
+void HoldLookups(bool on);       // lookups started while on never answer until released
+void FailLookupStart(bool on);   // WSAAsyncGetHostByName returns no handle
+int LookupsStarted();
+int LookupsCancelled();
+
+// ---- painting (GDI) ---------------------------------------------------------------------
+struct FontRecord {
+    int height, width, escapement, orientation, weight;
+    DWORD italic, underline, strikeOut, charSet, outPrecision, clipPrecision, quality, pitchAndFamily;
+    std::string face;  // "" for the system font a paint context starts with
+};
+struct TextRecord {
+    HWND window;
+    int x, y;
+    std::string text;
+    FontRecord font;
+    COLORREF color;
+    int bkMode;
+};
+std::vector<TextRecord> PaintedText();
+int LiveFonts();     // created and not yet deleted
+int FontsCreated();
+
 // ---- faults -----------------------------------------------------------------------------
 void ResetFaults();
 void FailWsaStartup(bool on);

@@ -256,13 +256,145 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, L
 LONG WINAPI RegCloseKey(HKEY key);
 
 /* Windows and messages */
-#define WM_KEYDOWN 0x0100
+#define WM_DESTROY 0x0002
+#define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_HELP 0x0053
+#define WM_KEYDOWN 0x0100
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_USER 0x0400
 #define VK_F5 0x74
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
 BOOL WINAPI IsCharAlphaNumericA(CHAR ch);
+BOOL WINAPI IsCharAlphaA(CHAR ch);
+DWORD WINAPI GetCurrentThreadId(void);
+DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId);
+BOOL WINAPI AttachThreadInput(DWORD attachFrom, DWORD attachTo, BOOL attach);
+BOOL WINAPI SetForegroundWindow(HWND window);
+BOOL WINAPI EnableWindow(HWND window, BOOL enable);
+BOOL WINAPI IsWindowEnabled(HWND window);
+HWND WINAPI SetFocus(HWND window);
+HWND WINAPI GetFocus(void);
+
+/* Window styles (dialog templates) */
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_SYSMENU 0x00080000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_CONTEXTHELP 0x00000400L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define DS_SYSMODAL 0x0002L
+#define DS_SETFONT 0x0040L
+#define DS_MODALFRAME 0x0080L
+#define DS_SETFOREGROUND 0x0200L
+#define SS_LEFT 0x0000L
+#define SS_ETCHEDHORZ 0x0010L
+#define ES_LEFT 0x0000L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+#define ES_NUMBER 0x2000L
+#define BS_PUSHBUTTON 0x0000L
+#define BS_DEFPUSHBUTTON 0x0001L
+#define BS_AUTOCHECKBOX 0x0003L
+#define BS_GROUPBOX 0x0007L
+#define BS_AUTORADIOBUTTON 0x0009L
+#define BS_TYPEMASK 0x000FL
+#define IDC_STATIC (-1)
+
+/* Dialogs */
+typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+#define IDOK 1
+#define IDCANCEL 2
+#define BN_CLICKED 0
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
+#define EM_LIMITTEXT 0x00C5
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+/* Pointer-sized user data of a dialog (on 32-bit Windows: DWL_USER, 8). */
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
+#define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                               LPARAM initParam);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int bufferMax);
+BOOL WINAPI SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
+UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL *translated, BOOL isSigned);
+LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI CheckDlgButton(HWND dialog, int id, UINT check);
+BOOL WINAPI CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId);
+UINT WINAPI IsDlgButtonChecked(HWND dialog, int id);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index);
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+
+/* Message boxes and help */
+#define MB_OK 0x00000000L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONSTOP MB_ICONHAND
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+#define HELP_CONTEXTPOPUP 0x0008L
+#define HELPINFO_WINDOW 0x0001
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+typedef struct tagHELPINFO {
+    UINT cbSize;
+    int iContextType;
+    int iCtrlId;
+    HANDLE hItemHandle;
+    DWORD_PTR dwContextId;
+    POINT MousePos;
+} HELPINFO, *LPHELPINFO;
+BOOL WINAPI WinHelpA(HWND window, LPCSTR helpFile, UINT command, ULONG_PTR data);
+
+/* Painting (GDI) */
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT;
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+typedef DWORD COLORREF;
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define FW_NORMAL 400
+#define FW_BOLD 700
+#define ANSI_CHARSET 0
+#define OUT_DEFAULT_PRECIS 0
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define VARIABLE_PITCH 2
+HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT *paint);
+int WINAPI SetBkMode(HDC dc, int mode);
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR face);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF color);
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
 
 #ifdef __cplusplus
 }

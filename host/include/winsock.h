@@ -172,6 +172,11 @@ u_long WSAAPI inet_addr(const char *text) QVWS(inet_addr);
 struct hostent *WSAAPI gethostbyname(const char *name) QVWS(gethostbyname);
 struct servent *WSAAPI getservbyport(int port, const char *proto) QVWS(getservbyport);
 int WSAAPI gethostname(char *name, int len) QVWS(gethostname);
+#define MAXGETHOSTSTRUCT 1024
+#define WSAGETASYNCERROR(lParam) HIWORD(lParam)
+HANDLE WSAAPI WSAAsyncGetHostByName(HWND window, u_int message, const char *name, char *buffer, int bufferLength)
+    QVWS(WSAAsyncGetHostByName);
+int WSAAPI WSACancelAsyncRequest(HANDLE request) QVWS(WSACancelAsyncRequest);
 
 #ifdef __cplusplus
 }

@@ -45,6 +45,18 @@ void RecordVirtualWait(DWORD ms, bool select);
 DWORD RealSelectSliceMs();
 void AdvanceVirtualClock(DWORD ms);  // without a record in the sleep log
 
+// In-process windows: dialogs and their controls (dialogs.cpp).
+bool IsLocalWindow(HWND window);
+bool PostToLocalWindow(HWND window, UINT msg, WPARAM w, LPARAM l);
+DWORD LocalWindowThread(HWND window);
+void NotifyDialogs();  // wakes waiters on dialog state, e.g. when a lookup ends
+
+// Name lookups under way that will answer (async_lookup.cpp).
+int ActiveLookups();
+
+// Painting records (gdi.cpp).
+void ClearPaintRecords();
+
 }  // namespace qvhost
 
 #endif

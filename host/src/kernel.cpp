@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace qvhost {
@@ -254,6 +255,14 @@ BOOL WINAPI IsCharAlphaNumericA(CHAR ch) {
         case 0xBA: return TRUE;
         default: return c >= 0xC0 && c != 0xD7 && c != 0xF7;
     }
+}
+
+BOOL WINAPI IsCharAlphaA(CHAR ch) {
+    return IsCharAlphaNumericA(ch) && !(ch >= '0' && ch <= '9');
+}
+
+DWORD WINAPI GetCurrentThreadId(void) {
+    return (DWORD)syscall(SYS_gettid);
 }
 
 BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE c) {

@@ -87,11 +87,28 @@ HWND WINAPI FindWindowA(LPCSTR, LPCSTR windowName) {
 }
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!PostToWindow(WindowId(window), message, wParam, lParam)) {
+    bool posted = IsLocalWindow(window) ? PostToLocalWindow(window, message, wParam, lParam)
+                                        : PostToWindow(WindowId(window), message, wParam, lParam);
+    if (!posted) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     return TRUE;
+}
+
+// A top-level window's thread is its process's main thread, whose id is the process id.
+DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId) {
+    if (IsLocalWindow(window)) {
+        DWORD thread = LocalWindowThread(window);
+        if (processId) *processId = thread ? (DWORD)getpid() : 0;
+        return thread;
+    }
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Stmt s("SELECT pid FROM windows WHERE id = ?");
+    s.Bind(1, WindowId(window));
+    DWORD pid = s.Step() ? (DWORD)s.Int(0) : 0;
+    if (processId) *processId = pid;
+    return pid;
 }
 
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {

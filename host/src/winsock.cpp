@@ -71,6 +71,34 @@ struct ServentStore {
 };
 thread_local ServentStore t_serv;
 
+// Lays out a host entry inside the caller's buffer, as Winsock does for asynchronous
+// lookups; returns the size needed, and writes nothing when it does not fit.
+int FillHostent(char *buffer, int length, const char *name, const uint32_t *addrs, int count) {
+    int nameLength = 0;
+    while (name[nameLength]) ++nameLength;
+    size_t pointers = (size_t)count + 1;
+    size_t needed = sizeof(struct hostent) + sizeof(char *) * (1 + pointers) + 4 * (size_t)count + nameLength + 1;
+    if (!buffer || needed > (size_t)length) return (int)needed;
+    struct hostent *he = (struct hostent *)buffer;
+    char **aliases = (char **)(buffer + sizeof(struct hostent));
+    char **list = aliases + 1;
+    char *addrArea = (char *)(list + pointers);
+    char *nameArea = addrArea + 4 * count;
+    aliases[0] = nullptr;
+    for (int i = 0; i < count; ++i) {
+        __builtin_memcpy(addrArea + 4 * i, &addrs[i], 4);
+        list[i] = addrArea + 4 * i;
+    }
+    list[count] = nullptr;
+    __builtin_memcpy(nameArea, name, (size_t)nameLength + 1);
+    he->h_name = nameArea;
+    he->h_aliases = aliases;
+    he->h_addrtype = AF_INET;
+    he->h_length = 4;
+    he->h_addr_list = list;
+    return (int)needed;
+}
+
 }  // namespace
 
 extern "C" {
@@ -284,6 +312,21 @@ int WSAAPI gethostname(char *name, int len) {
     if (!name || len <= n) return Fail(WSAEFAULT);
     CopyText(name, host, len);
     return 0;
+}
+
+HANDLE WSAAPI WSAAsyncGetHostByName(HWND window, u_int message, const char *name, char *buffer, int length) {
+    if (!name || !buffer || length <= 0) {
+        t_wsaError = WSAEFAULT;
+        return nullptr;
+    }
+    int error = 0;
+    uintptr_t handle = qvws::StartLookup(window, message, name, buffer, length, FillHostent, &error);
+    if (!handle) t_wsaError = error;
+    return (HANDLE)handle;
+}
+
+int WSAAPI WSACancelAsyncRequest(HANDLE request) {
+    return Result(qvws::CancelLookup((uintptr_t)request)) < 0 ? SOCKET_ERROR : 0;
 }
 
 int WSAAPI __WSAFDIsSet(SOCKET s, fd_set *set) {

@@ -33,6 +33,14 @@ bool ServiceByPort(uint16_t portNet, const char *proto, char *name, int nameSize
                    int protoSize);
 int HostName(char *out, int capacity);  // 0, or a negated WSAE* code
 
+// Asynchronous lookups: the filler writes a host entry for name into buffer and returns
+// the size it needs. StartLookup returns a handle, or 0 with *error set; the answer is
+// posted to window. CancelLookup returns 0, or a negated WSAE* code.
+typedef int (*HostentFiller)(char *buffer, int length, const char *name, const uint32_t *addrs, int count);
+uintptr_t StartLookup(void *window, unsigned message, const char *name, char *buffer, int length,
+                      HostentFiller fill, int *error);
+int CancelLookup(uintptr_t handle);
+
 }  // namespace qvws
 
 #endif

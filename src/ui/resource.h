@@ -1,4 +1,4 @@
-/* Resource ids of the module: string table and dialog templates. */
+/* Resource ids of the module: string table, dialog templates and their controls. */
 #ifndef QVLMR_RESOURCE_H
 #define QVLMR_RESOURCE_H
 
@@ -9,5 +9,21 @@
 #define IDS_ERROR_CAPTION 310
 #define IDS_INPUT_ERROR 311
 #define IDS_HOST_UNAVAILABLE 313
+
+#define IDD_PORT_SETUP_ADD 400
+#define IDD_PORT_SETUP_CONFIGURE 401
+#define IDD_ABOUT 500
+
+#define IDC_PORT_NAME 410
+#define IDC_ABOUT 418
+#define IDC_PORT_NUMBER 419
+#define IDC_BYTE_COUNT 420
+#define IDC_LPR 425
+#define IDC_RAW 426
+#define IDC_PORT_NAME_LABEL 430
+#define IDC_ADDRESS_LABEL 431
+#define IDC_PROTOCOL_GROUP 432
+#define IDC_PORT_NUMBER_LABEL 433
+#define IDC_ADDRESS 413
 
 #endif
