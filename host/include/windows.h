@@ -62,7 +62,7 @@ typedef HINSTANCE HMODULE;
 typedef struct HWND__ *HWND;
 typedef struct HDC__ *HDC;
 typedef struct HFONT__ *HFONT;
-typedef struct HGDIOBJ__ *HGDIOBJ;
+typedef void *HGDIOBJ;
 typedef HANDLE HGLOBAL;
 typedef INT_PTR(WINAPI *FARPROC)(void);
 

@@ -64,7 +64,7 @@ struct Manager {
     std::map<HWND, Dialog *> dialogs;
     std::map<HWND, std::pair<Dialog *, size_t>> controls;
     std::deque<Entry> queue;
-    std::map<DWORD, bool> dispatching;
+    std::map<DWORD, bool> waiting;  // the thread's innermost modal loop waits for input
     uintptr_t nextHandle = 1;
     uint64_t nextSerial = 1;
     HWND foreground = nullptr;
@@ -110,7 +110,7 @@ bool HasEntryFor(DWORD thread) {
     return false;
 }
 bool ThreadIdle(DWORD thread) {
-    return !HasEntryFor(thread) && !M().dispatching[thread] && ActiveLookups() == 0;
+    return M().waiting[thread] && !HasEntryFor(thread) && ActiveLookups() == 0;
 }
 
 INT_PTR Send(Dialog *d, UINT msg, WPARAM w, LPARAM l) {
@@ -171,10 +171,13 @@ void Dispatch(Entry &e) {
     }
 }
 
-// Runs one piece of user input on the dialog's thread; waits until it ran and the thread
-// is idle again.
+// Runs one piece of user input on the dialog's thread; waits until it ran, or until it
+// opened a nested modal box that now waits for input, and the thread is idle again.
 bool Act(HWND dialog, std::function<bool(Dialog *)> input) {
-    auto done = std::make_shared<std::pair<bool, bool>>(false, false);
+    struct Progress {
+        bool started = false, finished = false, result = true;
+    };
+    auto done = std::make_shared<Progress>();
     DWORD thread;
     {
         std::unique_lock<std::mutex> lock(M().mu);
@@ -185,18 +188,24 @@ bool Act(HWND dialog, std::function<bool(Dialog *)> input) {
             Dialog *target;
             {
                 std::lock_guard<std::mutex> lock(M().mu);
+                done->started = true;
                 target = FindDialog(dialog);
                 if (target && (!target->enabled || target->ended)) target = nullptr;
             }
             bool result = target ? input(target) : false;
             std::lock_guard<std::mutex> lock(M().mu);
-            *done = {true, result};
+            done->finished = true;
+            done->result = result;
             M().cv.notify_all();
         });
-        if (!M().cv.wait_for(lock, std::chrono::seconds(30), [&] { return done->first; })) return false;
+        if (!M().cv.wait_for(lock, std::chrono::seconds(30), [&] {
+                return done->finished || (done->started && ThreadIdle(thread));
+            }))
+            return false;
     }
     WaitDialogIdle(dialog, 30000);
-    return done->second;
+    std::lock_guard<std::mutex> lock(M().mu);
+    return done->result;
 }
 
 // The control for input by the user: it must exist and be enabled.
@@ -542,9 +551,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
         Entry e;
         {
             std::unique_lock<std::mutex> lock(M().mu);
-            M().dispatching[thread] = false;
+            M().waiting[thread] = true;
             M().cv.notify_all();
             M().cv.wait(lock, [&] { return d->ended || HasEntryFor(thread); });
+            M().waiting[thread] = false;
             if (d->ended) break;
             for (auto it = M().queue.begin(); it != M().queue.end(); ++it)
                 if (it->thread == thread) {
@@ -552,7 +562,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
                     M().queue.erase(it);
                     break;
                 }
-            M().dispatching[thread] = true;
         }
         Dispatch(e);
     }
@@ -575,7 +584,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
     }
     for (Entry &e : late) e.action();
     std::lock_guard<std::mutex> lock(M().mu);
-    M().dispatching[thread] = false;
     M().cv.notify_all();
     return d->result;
 }
@@ -767,11 +775,7 @@ BOOL WINAPI WinHelpA(HWND window, LPCSTR helpFile, UINT command, ULONG_PTR data)
 BOOL WINAPI AttachThreadInput(DWORD from, DWORD to, BOOL attach) {
     std::lock_guard<std::mutex> lock(M().mu);
     M().attachments.push_back(InputAttachment{from, to, attach});
-    if (!from || !to || from == to) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return TRUE;
+    return from && to && from != to;  // a failure leaves the last error alone
 }
 
 }  // extern "C"

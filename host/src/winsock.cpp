@@ -77,8 +77,11 @@ int FillHostent(char *buffer, int length, const char *name, const uint32_t *addr
     int nameLength = 0;
     while (name[nameLength]) ++nameLength;
     size_t pointers = (size_t)count + 1;
-    size_t needed = sizeof(struct hostent) + sizeof(char *) * (1 + pointers) + 4 * (size_t)count + nameLength + 1;
+    size_t skip = (size_t)(-(uintptr_t)buffer & (sizeof(char *) - 1));  // the entry starts aligned
+    size_t needed =
+        skip + sizeof(struct hostent) + sizeof(char *) * (1 + pointers) + 4 * (size_t)count + nameLength + 1;
     if (!buffer || needed > (size_t)length) return (int)needed;
+    buffer += skip;
     struct hostent *he = (struct hostent *)buffer;
     char **aliases = (char **)(buffer + sizeof(struct hostent));
     char **list = aliases + 1;

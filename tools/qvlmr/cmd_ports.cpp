@@ -1,4 +1,4 @@
-// ports, port delete (port add and port configure come with the setup dialog)
+// ports, port delete (port add and port configure: cmd_setup.cpp)
 #include <stdio.h>
 
 #include "cli.h"
@@ -45,7 +45,7 @@ int CmdPorts(Args &args) {
 }
 
 int CmdPort(Args &args) {
-    if (args.empty()) return Usage("port needs 'delete NAME'");
+    if (args.empty()) return Usage("port needs 'add', 'configure NAME' or 'delete NAME'");
     std::string verb = args[0];
     if (verb == "delete") {
         if (args.size() != 2) return Usage("usage: qvlmr port delete NAME");
@@ -59,7 +59,8 @@ int CmdPort(Args &args) {
         }
         return 0;
     }
-    if (verb == "add" || verb == "configure")
-        return Fail("port " + verb + ": the setup dialog is not available in this build");
+    args.erase(args.begin());
+    if (verb == "add") return CmdPortAdd(args);
+    if (verb == "configure") return CmdPortConfigure(args);
     return Usage("unknown port command '" + verb + "'");
 }

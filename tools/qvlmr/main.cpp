@@ -12,7 +12,13 @@ const char kHelp[] =
     "  reg import FILE|-                merge a .reg text into the registry\n"
     "  reg export [KEY]                 print the registry, or one subtree, as .reg text\n"
     "  ports [--level 1|2]              list the ports (EnumPorts)\n"
+    "  port add [FIELDS]                add a port (AddPort): a client's proposal, or the dialog\n"
+    "  port configure NAME [FIELDS]     change a port in the setup dialog (ConfigurePort)\n"
+    "      FIELDS are typed into the dialog, then OK is pressed: --name TEXT --address TEXT\n"
+    "      --lpr --raw --byte-count --no-byte-count --port-number TEXT --cancel\n"
+    "      message boxes go to stderr as \"<caption>: <text>\"; exit 0 when saved\n"
     "  port delete NAME                 delete a port (DeletePort)\n"
+    "  about [--layout]                 the About box's painted lines\n"
     "  printer add NAME --port PORT     add a printer of the host spooler on a port\n"
     "  printer list                     list the printers\n"
     "  print --printer NAME [--title TEXT] [--level 1|2] [--chunk BYTES] [FILE|-]\n"
@@ -46,5 +52,6 @@ int main(int argc, char **argv) {
     if (command == "jobs") return CmdJobs(args);
     if (command == "pause" || command == "resume" || command == "cancel") return CmdJobControl(command, args);
     if (command == "watch") return CmdWatch(args);
+    if (command == "about") return CmdAbout(args);
     return Usage("unknown command '" + command + "' (see qvlmr --help)");
 }
