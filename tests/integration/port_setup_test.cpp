@@ -1,0 +1,403 @@
+// The setup dialog through AddPort and ConfigurePort of the MONITOR table, played as a user
+// would: what it shows, what it refuses and with which message, what it saves, the name
+// lookup, context help and the About box.
+#include "../../src/ui/resource.h"
+
+#include "monitor_fixture.h"
+#include "setup_call.h"
+
+#include <iterator>
+
+using namespace qvhost;
+
+namespace {
+
+const char kCaption[] = "Error for QV TCP/IP Quorvane Port Setup";
+const char kInputError[] = "Input error.  Please input again.";
+const char kExists[] = "The port you have just entered already exists.";
+const char kPrefix[] =
+    "The port you have just entered cannot be set.\nPart of the port name is same as the existing port name.";
+const char kUnavailable[] = "The host you have just entered is not available.\nPlease input again.";
+
+class PortSetupTest : public MonitorTest {
+  protected:
+    void SetUp() override {
+        MonitorTest::SetUp();
+        AddPortValue("LP_OLD", "10.0.0.1", 1, 777, "q");
+        ASSERT_TRUE(StartMonitor());
+        ClearDialogRecords();
+        AddHostEntry("printer1", "127.0.0.1");
+    }
+
+    // Opens the add dialog and fills it; the call is left running.
+    HWND OpenAdd(SetupCall &call, const std::string &name, const std::string &address) {
+        HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+        EXPECT_NE(d, nullptr);
+        if (!d) return d;
+        EXPECT_TRUE(PasteText(d, IDC_PORT_NAME, name));
+        EXPECT_TRUE(PasteText(d, IDC_ADDRESS, address));
+        return d;
+    }
+
+    // A stored text without the zero bytes it may end with.
+    std::string Text(const std::string &subkey, const std::string &name) {
+        std::string data;
+        DWORD type;
+        if (!ReadValue(subkey, name, &data, &type)) return "<none>";
+        return data.substr(0, data.find('\0'));
+    }
+    std::string PortsValue(const std::string &name) { return Text("Ports", name); }
+    std::string Queue(const std::string &port) { return Text("Ports\\" + port, "PrtQName"); }
+    DWORD Dword(const std::string &port, const std::string &value) {
+        DWORD v = 0xFFFFFFFF;
+        ReadDword("Ports\\" + port, value, &v);
+        return v;
+    }
+    bool Listed(const std::string &port) {
+        DWORD needed = 0, count = 0;
+        monitor_.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
+        std::vector<BYTE> buffer(needed + 1);
+        monitor_.pfnEnumPorts(nullptr, 1, buffer.data(), needed, &needed, &count);
+        for (DWORD i = 0; i < count; ++i)
+            if (port == ((PORT_INFO_1A *)buffer.data())[i].pName) return true;
+        return false;
+    }
+    // The one message box shown since the last check, as "<caption>|<text>".
+    std::string TakeMessage() {
+        std::vector<MessageBoxRecord> boxes = MessageBoxes();
+        std::string shown = boxes.size() == seenBoxes_ + 1 ? boxes.back().caption + "|" + boxes.back().text
+                            : boxes.size() == seenBoxes_   ? "<none>"
+                                                           : "<several>";
+        if (boxes.size() > seenBoxes_) {
+            EXPECT_EQ(boxes.back().type, (UINT)MB_ICONHAND) << "stop icon and a single OK button";
+            EXPECT_NE(boxes.back().owner, nullptr);
+        }
+        seenBoxes_ = boxes.size();
+        return shown;
+    }
+    size_t seenBoxes_ = 0;
+};
+
+TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
+    HWND parent = CreateTopWindow("Printers");
+    SetupCall call = SetupCall::Add(monitor_, "QV TCP/IP LMR Port", parent);
+    HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(DialogCaption(d), "QV TCP/IP Quorvane Port Setup");
+    EXPECT_EQ(ForegroundWindow(), d);
+    EXPECT_EQ(FieldLimit(d, IDC_PORT_NAME), 40u);
+    EXPECT_EQ(FieldLimit(d, IDC_ADDRESS), 128u);
+    EXPECT_EQ(FieldLimit(d, IDC_PORT_NUMBER), 5u);
+    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "");
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "9100");
+    EXPECT_TRUE(ControlChecked(d, IDC_LPR));
+    EXPECT_FALSE(ControlChecked(d, IDC_RAW));
+    EXPECT_TRUE(ControlChecked(d, IDC_BYTE_COUNT));
+    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER));
+    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER_LABEL));
+    EXPECT_FALSE(ControlEnabled(d, IDOK)) << "the start's own updates apply the rule";
+    EXPECT_EQ(FocusedControl(d), IDC_PORT_NAME);
+    EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_PORT_NAME, IDC_ADDRESS, IDC_LPR, IDC_RAW, IDC_BYTE_COUNT,
+                                              IDC_PORT_NUMBER, IDOK, IDCANCEL, IDC_ABOUT}));
+
+    EXPECT_TRUE(TypeText(d, IDC_PORT_NAME, "new"));
+    EXPECT_FALSE(ControlEnabled(d, IDOK));
+    EXPECT_TRUE(TypeText(d, IDC_ADDRESS, "10.1.2.3"));
+    EXPECT_TRUE(ControlEnabled(d, IDOK));
+    EXPECT_TRUE(TypeText(d, IDC_PORT_NAME, ""));
+    EXPECT_FALSE(ControlEnabled(d, IDOK));
+
+    EXPECT_TRUE(ClickButton(d, IDC_RAW));
+    EXPECT_TRUE(ControlEnabled(d, IDC_PORT_NUMBER));
+    EXPECT_FALSE(ControlEnabled(d, IDC_BYTE_COUNT));
+    EXPECT_TRUE(TypeText(d, IDC_PORT_NUMBER, ""));
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "9100") << "an emptied port number is refilled at once";
+    EXPECT_TRUE(TypeText(d, IDC_PORT_NUMBER, "5x1234567"));
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "51234") << "digits only, five at most";
+    EXPECT_TRUE(ClickButton(d, IDC_LPR));
+    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER));
+    EXPECT_TRUE(ControlEnabled(d, IDC_BYTE_COUNT));
+
+    ClearSleeps();
+    EXPECT_TRUE(PressEsc(d));
+    ASSERT_TRUE(call.Finished());
+    EXPECT_FALSE(call.result());
+    EXPECT_EQ(call.error(), 0u);
+    EXPECT_EQ(CountSleeps(100), 1u);
+    DWORD owner = (DWORD)getpid();  // the window's thread: this process's main thread
+    std::vector<InputAttachment> a = InputAttachments();
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_TRUE(a[0].from == call.thread() && a[0].to == owner && a[0].attach);
+    EXPECT_TRUE(a[1].from == owner && a[1].to == call.thread() && !a[1].attach) << "detached in reverse order";
+    EXPECT_EQ(PortsValue("new"), "<none>");
+    DestroyTopWindow(parent);
+}
+
+struct SavedCase {
+    const char *typed;
+    const char *host, *queue;
+    int lookups;
+};
+
+TEST_F(PortSetupTest, AddressFormsSaveHostAndQueueWithOrWithoutLookup) {
+    const SavedCase cases[] = {
+        {"10.1.2.3:lp", "10.1.2.3", "lp", 0},
+        {"010.001.002.003:lp", "10.1.2.3", "lp", 0},  // the field was rewritten before the save
+        {"0001.2.3.4", "1.2.3.4", "", 0},
+        {"0x0a.1.1.1", "0x0a.1.1.1", "", 0},
+        {"printer1", "printer1", "", 1},
+        {"printer1:", "printer1", "", 1},
+        {"255.255.255.255:q", "255.255.255.255", "q", 1},  // inet_addr refuses it: the name service decides
+    };
+    int n = 0;
+    for (const SavedCase &c : cases) {
+        std::string name = "P" + std::to_string(++n);
+        int lookupsBefore = LookupsStarted();
+        SetupCall call = SetupCall::Add(monitor_);
+        HWND d = OpenAdd(call, name, c.typed);
+        ASSERT_TRUE(ClickButton(d, IDOK)) << c.typed;
+        ASSERT_TRUE(call.Finished()) << c.typed;
+        EXPECT_TRUE(call.result()) << c.typed;
+        EXPECT_EQ(LookupsStarted() - lookupsBefore, c.lookups) << c.typed;
+        EXPECT_EQ(PortsValue(name), c.host) << c.typed;
+        EXPECT_EQ(Queue(name), c.queue) << c.typed;
+        EXPECT_EQ(Dword(name, "Protocol"), 1u) << c.typed;
+        EXPECT_EQ(Dword(name, "SvrPort"), 0xFFFFFFFFu) << "LPR writes no port number: " << c.typed;
+        EXPECT_TRUE(Listed(name)) << c.typed;
+        EXPECT_EQ(TakeMessage(), "<none>") << c.typed;
+    }
+}
+
+struct RefusedCase {
+    const char *name, *address, *portNumber;  // portNumber: Raw with that text pasted
+    const char *message;
+    int focus;
+};
+
+TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
+    const RefusedCase cases[] = {
+        {"A1", "host:q:x", nullptr, kInputError, IDC_ADDRESS},
+        {"A2", ":lp", nullptr, kInputError, IDC_ADDRESS},
+        {"A3", "my host", nullptr, kInputError, IDC_ADDRESS},
+        {"A4", "host:q q", nullptr, kInputError, IDC_ADDRESS},
+        {"a\\b", "10.1.2.3", nullptr, kInputError, IDC_PORT_NAME},
+        {"A6", "10.1.2.3", "12a", kInputError, IDC_PORT_NUMBER},
+        {"lp_old", "10.1.2.3", nullptr, kExists, IDC_PORT_NAME},
+        {"lpt1:", "10.1.2.3", nullptr, kExists, IDC_PORT_NAME},
+        {"LPT1", "10.1.2.3", nullptr, kPrefix, IDC_PORT_NAME},
+        {"LP_OLDER", "10.1.2.3", nullptr, kPrefix, IDC_PORT_NAME},
+        {"1.2.3", "1.2.3", nullptr, kUnavailable, IDC_ADDRESS},
+        {"A13", "printer2", nullptr, kUnavailable, IDC_ADDRESS},
+    };
+    for (const RefusedCase &c : cases) {
+        std::string before = ExportRegText(kMonitorKey);
+        SetupCall call = SetupCall::Add(monitor_);
+        HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+        ASSERT_NE(d, nullptr);
+        if (c.portNumber) {
+            ASSERT_TRUE(ClickButton(d, IDC_RAW));
+            ASSERT_TRUE(PasteText(d, IDC_PORT_NUMBER, c.portNumber));
+        }
+        ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, c.name));
+        ASSERT_TRUE(PasteText(d, IDC_ADDRESS, c.address));
+        ASSERT_TRUE(ClickButton(d, IDOK));
+        EXPECT_TRUE(DialogOpen(d)) << c.name << " " << c.address;
+        EXPECT_EQ(TakeMessage(), std::string(kCaption) + "|" + c.message) << c.name << " " << c.address;
+        EXPECT_EQ(FocusedControl(d), c.focus) << c.name << " " << c.address;
+        EXPECT_TRUE(ControlEnabled(d, IDOK) && ControlEnabled(d, IDC_ADDRESS) && ControlEnabled(d, IDC_LPR))
+            << "controls are usable again: " << c.name;
+        EXPECT_EQ(ExportRegText(kMonitorKey), before) << "nothing saved: " << c.name;
+        ASSERT_TRUE(ClickButton(d, IDCANCEL));
+        ASSERT_TRUE(call.Finished());
+        EXPECT_FALSE(call.result());
+    }
+}
+
+TEST_F(PortSetupTest, RawPortNumberRangeIsSettledWhenSaving) {
+    const std::pair<const char *, DWORD> cases[] = {{"65536", 9100}, {"0", 0}, {"65535", 65535}, {"00515", 515}};
+    int n = 0;
+    for (auto &c : cases) {
+        std::string name = "RAW" + std::to_string(++n);
+        SetupCall call = SetupCall::Add(monitor_);
+        HWND d = OpenAdd(call, name, "10.1.2.3");
+        ASSERT_TRUE(ClickButton(d, IDC_RAW));
+        ASSERT_TRUE(TypeText(d, IDC_PORT_NUMBER, c.first));
+        ASSERT_TRUE(ClickButton(d, IDOK));
+        ASSERT_TRUE(call.Finished());
+        EXPECT_TRUE(call.result());
+        EXPECT_EQ(Dword(name, "Protocol"), 3u);
+        EXPECT_EQ(Dword(name, "SvrPort"), c.second) << c.first;
+    }
+}
+
+TEST_F(PortSetupTest, LookupCanBeCalledOffAndItsFailureToStartSaysNothing) {
+    HoldLookups(true);
+    int cancelled = LookupsCancelled();
+    SetupCall call = SetupCall::Add(monitor_);
+    HWND d = OpenAdd(call, "SLOW", "printer1:q");
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    for (int id : {IDOK, IDC_ABOUT, IDC_PORT_NAME, IDC_ADDRESS, IDC_LPR, IDC_RAW, IDC_BYTE_COUNT})
+        EXPECT_FALSE(ControlEnabled(d, id)) << id << " while the lookup is under way";
+    EXPECT_TRUE(ControlEnabled(d, IDCANCEL));
+    EXPECT_TRUE(AskHelp(d, IDC_ADDRESS)) << "help still answers";
+    EXPECT_EQ(HelpRequests().size(), 1u);
+
+    ASSERT_TRUE(ClickButton(d, IDCANCEL));
+    EXPECT_EQ(LookupsCancelled(), cancelled + 1);
+    EXPECT_TRUE(DialogOpen(d)) << "the first Cancel only calls the lookup off";
+    EXPECT_TRUE(ControlEnabled(d, IDOK) && ControlEnabled(d, IDC_ADDRESS));
+    EXPECT_EQ(FocusedControl(d), IDC_ADDRESS);
+    HoldLookups(false);
+    EXPECT_TRUE(WaitDialogIdle(d));
+    EXPECT_TRUE(DialogOpen(d)) << "a lookup called off never saves";
+    EXPECT_EQ(PortsValue("SLOW"), "<none>");
+
+    FailLookupStart(true);
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    FailLookupStart(false);
+    EXPECT_TRUE(DialogOpen(d));
+    EXPECT_EQ(TakeMessage(), "<none>");
+    EXPECT_EQ(FocusedControl(d), IDC_ADDRESS);
+    EXPECT_TRUE(ControlEnabled(d, IDOK));
+
+    ASSERT_TRUE(ClickButton(d, IDCANCEL));
+    ASSERT_TRUE(call.Finished());
+    EXPECT_FALSE(call.result());
+    EXPECT_EQ(call.error(), 0u);
+}
+
+TEST_F(PortSetupTest, CaptionCloseButtonActsAsCancel) {
+    HoldLookups(true);
+    int cancelled = LookupsCancelled();
+    SetupCall call = SetupCall::Add(monitor_);
+    HWND d = OpenAdd(call, "GONE", "printer1");
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(CloseFromCaption(d));
+    EXPECT_EQ(LookupsCancelled(), cancelled + 1);
+    ASSERT_TRUE(CloseFromCaption(d));
+    ASSERT_TRUE(call.Finished());
+    EXPECT_FALSE(call.result());
+    HoldLookups(false);
+}
+
+TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
+    AddPortValue("RAWQ", "10.0.0.5", 3, 515, "q");
+    AddPortValue("BARE", "10.0.0.6");
+    SetupCall call = SetupCall::Configure(monitor_, "RAWQ");
+    HWND d = call.Dialog(IDD_PORT_SETUP_CONFIGURE);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "RAWQ");
+    EXPECT_TRUE(ControlStyle(d, IDC_PORT_NAME) & ES_READONLY);
+    EXPECT_FALSE(PasteText(d, IDC_PORT_NAME, "OTHER")) << "the name is read-only";
+    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.5:q");
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "515");
+    EXPECT_TRUE(ControlChecked(d, IDC_RAW));
+    EXPECT_TRUE(ControlChecked(d, IDC_BYTE_COUNT));
+    EXPECT_FALSE(ControlEnabled(d, IDC_BYTE_COUNT));
+    EXPECT_EQ(FocusedControl(d), IDC_ADDRESS);
+    EXPECT_EQ(TabOrder(d).front(), IDC_ADDRESS);
+    EXPECT_EQ(TabOrder(d).back(), IDC_PORT_NAME);
+    ASSERT_TRUE(PasteText(d, IDC_ADDRESS, "10.0.0.7:r"));
+    ASSERT_TRUE(PasteText(d, IDC_PORT_NUMBER, "9101"));
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(call.Finished());
+    EXPECT_TRUE(call.result());
+    EXPECT_EQ(PortsValue("RAWQ"), "10.0.0.7");
+    EXPECT_EQ(Queue("RAWQ"), "r");
+    EXPECT_EQ(Dword("RAWQ", "SvrPort"), 9101u);
+
+    // stored values missing: the defaults; LPR leaves an existing SvrPort alone; cancel is TRUE
+    SetupCall bare = SetupCall::Configure(monitor_, "BARE");
+    d = bare.Dialog(IDD_PORT_SETUP_CONFIGURE);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.6");
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "9100");
+    EXPECT_TRUE(ControlChecked(d, IDC_LPR) && ControlChecked(d, IDC_BYTE_COUNT));
+    ASSERT_TRUE(ClickButton(d, IDCANCEL));
+    ASSERT_TRUE(bare.Finished());
+    EXPECT_TRUE(bare.result());
+    EXPECT_EQ(bare.error(), 0u);
+
+    SetupCall old = SetupCall::Configure(monitor_, "LP_OLD");
+    d = old.Dialog(IDD_PORT_SETUP_CONFIGURE);
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(ClickButton(d, IDC_BYTE_COUNT));
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(old.Finished());
+    EXPECT_EQ(Dword("LP_OLD", "Protocol"), 2u);
+    EXPECT_EQ(Dword("LP_OLD", "SvrPort"), 777u);
+    EXPECT_EQ(Queue("LP_OLD"), "q");
+    EXPECT_TRUE(Listed("LP_OLD"));
+    EXPECT_FALSE(Listed("RAWQ")) << "configuring makes no port record";
+}
+
+TEST_F(PortSetupTest, HelpShowsEachControlsContext) {
+    const std::pair<int, DWORD> contexts[] = {
+        {IDC_PORT_NAME, 450},  {IDC_PORT_NAME_LABEL, 450}, {IDC_ADDRESS, 451},        {IDC_ADDRESS_LABEL, 451},
+        {IDOK, 452},           {IDCANCEL, 453},            {IDC_ABOUT, 454},          {IDC_PROTOCOL_GROUP, 455},
+        {IDC_PORT_NUMBER, 456}, {IDC_PORT_NUMBER_LABEL, 456}, {IDC_BYTE_COUNT, 457},  {IDC_LPR, 460},
+        {IDC_RAW, 461}};
+    SetupCall call = SetupCall::Add(monitor_);
+    HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(d, nullptr);
+    for (auto &c : contexts) {
+        ASSERT_TRUE(AskHelp(d, c.first));
+        HelpRecord h = HelpRequests().back();
+        EXPECT_EQ(h.window, d);
+        EXPECT_EQ(h.file, "QvLMRmon.hlp");
+        EXPECT_EQ(h.command, (UINT)HELP_CONTEXTPOPUP);
+        EXPECT_EQ(h.data, c.second) << "control " << c.first;
+    }
+    EXPECT_EQ(HelpRequests().size(), std::size(contexts));
+}
+
+TEST_F(PortSetupTest, AboutBoxPaintsSixLinesInTwoFontsAndKeepsNone) {
+    SetupCall call = SetupCall::Add(monitor_);
+    HWND setup = call.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(setup, nullptr);
+    ASSERT_TRUE(ClickButton(setup, IDC_ABOUT));
+    HWND about = call.Dialog(IDD_ABOUT);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(DialogCaption(about), "About");
+    EXPECT_FALSE(ClickButton(setup, IDCANCEL)) << "the setup dialog takes no input under the About box";
+    ASSERT_TRUE(Repaint(about));
+    ASSERT_TRUE(AskHelp(about, IDOK));
+    EXPECT_TRUE(HelpRequests().empty()) << "help inside the About box shows nothing";
+
+    std::vector<TextRecord> painted = PaintedText();
+    ASSERT_EQ(painted.size(), 12u) << "the first paint and the repaint";
+    const int ys[] = {7, 45, 61, 77, 93, 109};
+    for (int paint = 0; paint < 2; ++paint) {
+        for (int i = 0; i < 6; ++i) {
+            const TextRecord &t = painted[paint * 6 + i];
+            EXPECT_EQ(t.window, about);
+            EXPECT_EQ(t.x, 7);
+            EXPECT_EQ(t.y, ys[i]);
+            EXPECT_EQ(t.color, 0u);
+            EXPECT_EQ(t.bkMode, TRANSPARENT);
+            EXPECT_EQ(t.font.face, i == 0 ? "Arial Bold" : "Arial");
+            EXPECT_EQ(t.font.height, i == 0 ? 25 : 15);
+            EXPECT_EQ(t.font.weight, i == 0 ? 700 : 400);
+            EXPECT_EQ(t.font.width + t.font.escapement + t.font.orientation, 0);
+            EXPECT_EQ(t.font.italic + t.font.underline + t.font.strikeOut + t.font.charSet, 0u);
+            EXPECT_EQ(t.font.outPrecision + t.font.clipPrecision + t.font.quality, 0u);
+            EXPECT_EQ(t.font.pitchAndFamily, (DWORD)VARIABLE_PITCH);
+        }
+    }
+    EXPECT_EQ(painted[0].text, "TCP/IP Quorvane");
+    EXPECT_EQ(painted[1].text, "TCP/IP Quorvane Version 2.037e");
+    EXPECT_EQ(painted[2].text, "for Microsoft (R) Windows 95/98/Me.");
+    EXPECT_EQ(painted[3].text, " ");
+    EXPECT_FALSE(painted[4].text.empty());
+    EXPECT_FALSE(painted[5].text.empty());
+    EXPECT_EQ(FontsCreated(), 4);
+    EXPECT_EQ(LiveFonts(), 0) << "every paint deletes the fonts it made";
+
+    ASSERT_TRUE(PressEsc(about));
+    EXPECT_TRUE(WaitDialogClosed(about));
+    EXPECT_TRUE(DialogOpen(setup));
+    ASSERT_TRUE(ClickButton(setup, IDCANCEL)) << "the setup dialog takes input again";
+    ASSERT_TRUE(call.Finished());
+}
+
+}  // namespace

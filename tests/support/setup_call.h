@@ -1,0 +1,42 @@
+// AddPort or ConfigurePort through the MONITOR table on a thread of its own, as the
+// spooler's thread that the setup dialog runs on; the test plays the user meanwhile.
+#ifndef QVLMR_TEST_SETUP_CALL_H
+#define QVLMR_TEST_SETUP_CALL_H
+
+#include <qvlmr_host.h>
+
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "monitor_table.h"
+
+class SetupCall {
+  public:
+    // monitorName is AddPort's third argument.
+    static SetupCall Add(MONITOR &monitor, const std::string &monitorName = "QV TCP/IP LMR Port",
+                         HWND parent = nullptr);
+    static SetupCall Configure(MONITOR &monitor, const std::string &portName, HWND parent = nullptr);
+    SetupCall(SetupCall &&) = default;
+    ~SetupCall();
+
+    // The call's dialog of that template, once it waits for input; null if none came.
+    HWND Dialog(int templateId, int timeoutMs = 10000) const;
+    // Waits for the call to return; false when it did not within the time.
+    bool Finished(int timeoutMs = 10000);
+    BOOL result() const { return result_; }
+    DWORD error() const { return error_; }
+    DWORD thread() const { return thread_; }
+
+  private:
+    explicit SetupCall(std::function<BOOL()> call);
+    std::thread worker_;
+    std::future<void> done_;
+    DWORD thread_ = 0;
+    BOOL result_ = FALSE;
+    DWORD error_ = 0;
+    std::shared_ptr<std::pair<BOOL, DWORD>> outcome_;
+};
+
+#endif
