@@ -37,6 +37,8 @@ void ResetFaults() {
     f.fileCreateSubstrings.clear();
     f.fileWriteLimits.clear();
     f.unreadableJobs.clear();
+    HoldLookups(false);
+    FailLookupStart(false);
 }
 
 void FailWsaStartup(bool on) {

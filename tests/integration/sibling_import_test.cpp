@@ -1,0 +1,208 @@
+// AddPort with the sibling client's proposal: the value rules, the silent add, the dialog
+// pre-filled when the proposal is incomplete or clashes, and the monitor name check.
+#include "../../src/ui/resource.h"
+
+#include "monitor_fixture.h"
+#include "setup_call.h"
+
+using namespace qvhost;
+
+namespace {
+
+const char kSiblingKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Client\\Orvo";
+
+std::string Quoted(const std::string &name, const std::string &text) {
+    return "\"" + name + "\"=\"" + text + "\"\n";
+}
+std::string Dword(const std::string &name, DWORD v) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "\"%s\"=dword:%08x\n", name.c_str(), v);
+    return buf;
+}
+// A value of type REG_BINARY holding the bytes of text, with no terminator.
+std::string Binary(const std::string &name, const std::string &text) {
+    std::string out = "\"" + name + "\"=hex:";
+    char buf[4];
+    for (size_t i = 0; i < text.size(); ++i) {
+        snprintf(buf, sizeof buf, "%02x", (unsigned char)text[i]);
+        out += (i ? "," : "") + std::string(buf);
+    }
+    return out + "\n";
+}
+
+class SiblingImportTest : public MonitorTest {
+  protected:
+    void SetUp() override {
+        MonitorTest::SetUp();
+        AddPortValue("LP_OLD", "10.0.0.1", 1);
+        ASSERT_TRUE(StartMonitor());
+        ClearDialogRecords();
+    }
+    void Propose(const std::string &values) { ImportReg(std::string("[") + kSiblingKey + "]\n" + values); }
+    std::string Text(const std::string &subkey, const std::string &name) {
+        std::string data;
+        DWORD type;
+        if (!ReadValue(subkey, name, &data, &type)) return "<none>";
+        return data.substr(0, data.find('\0'));
+    }
+    DWORD Number(const std::string &port, const std::string &value) {
+        DWORD v = 0xFFFFFFFF;
+        ReadDword("Ports\\" + port, value, &v);
+        return v;
+    }
+};
+
+TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
+    Propose(Dword("Protocol", 3) + Dword("RawPort", 0) + Quoted("LPRQueue", "q1") + Quoted("PortName", "SIB") +
+            Quoted("IPAddress", "10.0.0.9"));
+    SetupCall call = SetupCall::Add(monitor_, "qv tcp/ip LMR port");  // A to Z in any case
+    ASSERT_TRUE(call.Finished());
+    EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
+    EXPECT_TRUE(call.result());
+    EXPECT_EQ(call.error(), 0u);
+    EXPECT_EQ(Text("Ports", "SIB"), "10.0.0.9");
+    EXPECT_EQ(Text("Ports\\SIB", "PrtQName"), "q1");
+    EXPECT_EQ(Number("SIB", "Protocol"), 3u);
+    EXPECT_EQ(Number("SIB", "SvrPort"), 0u);
+    EXPECT_EQ(InputAttachments().size(), 2u) << "attached and detached around the add";
+
+    // the same proposal again: the name is taken, so the dialog opens with it
+    SetupCall again = SetupCall::Add(monitor_);
+    HWND d = again.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "SIB");
+    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.9:q1");
+    EXPECT_TRUE(ControlChecked(d, IDC_RAW));
+    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "0");
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes()[0].text, "The port you have just entered already exists.");
+    ASSERT_TRUE(ClickButton(d, IDCANCEL));
+    ASSERT_TRUE(again.Finished());
+    EXPECT_FALSE(again.result());
+}
+
+struct ProposalCase {
+    const char *what;
+    std::string values;
+    bool silent;
+    std::string name, address;  // the saved port, or the dialog's fields
+    DWORD protocol, port;
+};
+
+TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
+    const std::string name = Quoted("PortName", "PX"), addr = Quoted("IPAddress", "10.0.0.9");
+    const std::string q100 = Quoted("LPRQueue", std::string(100, 'q'));
+    const ProposalCase cases[] = {
+        {"protocol 0", Dword("Protocol", 0) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"protocol 4", Dword("Protocol", 4) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"protocol 2", Dword("Protocol", 2) + name + addr, true, "PX", "10.0.0.9", 2, 9100},
+        {"protocol as text", Quoted("Protocol", "3") + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"raw port 65536", Dword("RawPort", 65536) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"raw port 65535", Dword("RawPort", 65535) + name + addr, true, "PX", "10.0.0.9", 1, 65535},
+        {"name of 40", Quoted("PortName", std::string(40, 'n')) + addr, true, std::string(40, 'n'),
+         "10.0.0.9", 1, 9100},
+        {"name of 41", Quoted("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name with a backslash", Quoted("PortName", "a\\\\b") + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name of 300 bytes", Quoted("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name of 256 bytes, no terminator", Binary("PortName", std::string(256, 'n')) + addr, false, "",
+         "10.0.0.9", 1, 9100},
+        {"address with no terminator", name + Binary("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1, 9100},
+        {"queue 100 + address 28", name + q100 + Quoted("IPAddress", std::string(28, 'h')), true, "PX",
+         std::string(28, 'h'), 1, 9100},
+        {"address of 129", name + Quoted("LPRQueue", "q") + Quoted("IPAddress", std::string(129, 'h')), false,
+         "PX", "", 1, 9100},
+        {"address with a space", name + Quoted("IPAddress", "my host"), false, "PX", "", 1, 9100},
+        {"queue with a colon", name + addr + Quoted("LPRQueue", "a:b"), true, "PX", "10.0.0.9", 1, 9100},
+    };
+    for (const ProposalCase &c : cases) {
+        ImportReg(std::string("[-") + kSiblingKey + "]\n");
+        Propose(c.values);
+        SetupCall call = SetupCall::Add(monitor_);
+        if (c.silent) {
+            ASSERT_TRUE(call.Finished()) << c.what;
+            EXPECT_TRUE(call.result()) << c.what;
+            EXPECT_EQ(Text("Ports", c.name), c.address) << c.what;
+            EXPECT_EQ(Text("Ports\\" + c.name, "PrtQName"), "") << c.what;
+            EXPECT_EQ(Number(c.name, "Protocol"), c.protocol) << c.what;
+            EXPECT_EQ(Number(c.name, "SvrPort"), c.port) << c.what;
+            EXPECT_EQ(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)c.name.c_str()), TRUE) << c.what;
+        } else {
+            HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+            ASSERT_NE(d, nullptr) << c.what;
+            EXPECT_EQ(FieldText(d, IDC_PORT_NAME), c.name) << c.what;
+            EXPECT_EQ(FieldText(d, IDC_ADDRESS), c.address) << c.what;
+            EXPECT_EQ(ControlChecked(d, IDC_RAW), c.protocol == 3) << c.what;
+            EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), std::to_string(c.port)) << c.what;
+            ASSERT_TRUE(ClickButton(d, IDCANCEL));
+            ASSERT_TRUE(call.Finished());
+        }
+    }
+}
+
+TEST_F(SiblingImportTest, QueueIsKeptWhileHostColonAndQueueFitTheField) {
+    Propose(Quoted("PortName", "PQ") + Quoted("LPRQueue", std::string(100, 'q')) +
+            Quoted("IPAddress", std::string(27, 'h')));
+    SetupCall call = SetupCall::Add(monitor_);
+    ASSERT_TRUE(call.Finished());
+    EXPECT_TRUE(call.result());
+    EXPECT_EQ(Text("Ports\\PQ", "PrtQName"), std::string(100, 'q'));
+}
+
+TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
+    Propose(Quoted("PortName", "LP_OLDER") + Quoted("IPAddress", "10.0.0.9") + Quoted("LPRQueue", "q"));
+    SetupCall call = SetupCall::Add(monitor_);
+    HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "LP_OLDER");
+    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.9:q");
+    ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "NEWNAME"));
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(call.Finished());
+    EXPECT_TRUE(call.result());
+    EXPECT_EQ(Text("Ports", "NEWNAME"), "10.0.0.9");
+    EXPECT_EQ(Text("Ports\\NEWNAME", "PrtQName"), "q");
+}
+
+TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
+    Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
+    for (const char *other : {"Local Port", "QV TCP/IP LMR Port2", "QV TCP/IP LMR Por", ""}) {
+        SetupCall call = SetupCall::Add(monitor_, other);
+        ASSERT_TRUE(call.Finished()) << other;
+        EXPECT_FALSE(call.result()) << other;
+        EXPECT_EQ(call.error(), (DWORD)ERROR_INVALID_PARAMETER) << other;
+    }
+    EXPECT_TRUE(InputAttachments().empty());
+    EXPECT_EQ(Text("Ports", "SIB"), "<none>");
+}
+
+TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndTheDialogsOk) {
+    Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
+    FailLoadLibrary("SPOOLSS.DLL", true);
+    SetupCall call = SetupCall::Add(monitor_);
+    ASSERT_TRUE(call.Finished());
+    EXPECT_FALSE(call.result());
+    EXPECT_EQ(call.error(), (DWORD)ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(Text("Ports", "SIB"), "<none>");
+    ASSERT_EQ(InputAttachments().size(), 2u);
+    EXPECT_FALSE(InputAttachments()[1].attach) << "detached before returning";
+
+    ImportReg(std::string("[-") + kSiblingKey + "]\n");
+    SetupCall typed = SetupCall::Add(monitor_);
+    HWND d = typed.Dialog(IDD_PORT_SETUP_ADD);
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "TYPED"));
+    ASSERT_TRUE(PasteText(d, IDC_ADDRESS, "10.0.0.9"));
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    EXPECT_TRUE(DialogOpen(d));
+    EXPECT_TRUE(MessageBoxes().empty()) << "no message for a load error";
+    EXPECT_EQ(FocusedControl(d), IDC_PORT_NAME);
+    EXPECT_TRUE(ControlEnabled(d, IDOK));
+    FailLoadLibrary("SPOOLSS.DLL", false);
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(typed.Finished());
+    EXPECT_TRUE(typed.result());
+    EXPECT_EQ(Text("Ports", "TYPED"), "10.0.0.9");
+}
+
+}  // namespace
