@@ -153,4 +153,89 @@ TEST_F(CliTest, WatchWindowRedrawsWhenTheMonitorSetsAStatusText) {
     printer.Stop();
 }
 
+struct PortAddCase {
+    std::vector<std::string> fields;
+    const char *message;  // the message box text on stderr, or null when the port is saved
+};
+
+TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
+    ASSERT_EQ(Tool({"install"}).status, 0);
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    setenv("QVLMR_HOSTS", "printer1=127.0.0.1", 1);
+    const char input[] = "Input error.  Please input again.";
+    const PortAddCase cases[] = {
+        {{"--name", "lp1", "--address", "010.001.002.003:lp"}, nullptr},
+        {{"--name", "p1", "--address", "printer1"}, nullptr},
+        {{"--name", "r1", "--address", "10.0.0.3", "--raw", "--port-number", "65536"}, nullptr},
+        {{"--name", "p2", "--address", "printer9"},
+         "The host you have just entered is not available.\nPlease input again."},
+        {{"--name", "x1", "--address", "host:q:x"}, input},
+        {{"--name", "x2", "--address", ":lp"}, input},
+        {{"--name", "x\\3", "--address", "10.0.0.3"}, input},
+        {{"--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"}, input},
+        {{"--name", "ZED", "--address", "10.0.0.3"}, "The port you have just entered already exists."},
+        {{"--name", "LPT1", "--address", "10.0.0.3"},
+         "The port you have just entered cannot be set.\nPart of the port name is same as the existing port name."},
+    };
+    for (const PortAddCase &c : cases) {
+        std::vector<std::string> args = {"port", "add"};
+        args.insert(args.end(), c.fields.begin(), c.fields.end());
+        ToolResult r = Tool(args);
+        if (!c.message) {
+            EXPECT_EQ(r.status, 0) << c.fields[1] << ": " << r.err;
+            EXPECT_EQ(r.out, "added " + c.fields[1] + "\n");
+        } else {
+            EXPECT_EQ(r.status, 1) << c.fields[1];
+            EXPECT_EQ(r.err.find(std::string("Error for QV TCP/IP Quorvane Port Setup: ") + c.message + "\n"), 0u)
+                << c.fields[1] << ": " << r.err;
+        }
+    }
+    unsetenv("QVLMR_HOSTS");
+    std::string reg = Export();
+    EXPECT_NE(reg.find("\\Ports\\lp1]\n\"PrtQName\"=hex(1):6c,70\n\"Protocol\"=dword:00000001\n\n"), std::string::npos)
+        << reg;
+    EXPECT_NE(reg.find("\"lp1\"=hex(1):31,30,2e,31,2e,32,2e,33\n"), std::string::npos) << "10.1.2.3";
+    EXPECT_NE(reg.find("\"SvrPort\"=dword:0000238c"), std::string::npos) << "65536 saves 9100";
+    EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\nlp1\np1\nr1\n");
+
+    // configure: LPR keeps the stored port number; the name cannot be changed
+    ToolResult r = Tool({"port", "configure", "R1", "--lpr", "--no-byte-count"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    reg = Export();
+    EXPECT_NE(reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000002\n\"SvrPort\"=dword:0000238c"),
+              std::string::npos)
+        << reg;
+    r = Tool({"port", "configure", "r1", "--name", "other"});
+    EXPECT_EQ(r.status, 1);
+    r = Tool({"port", "configure", "r1", "--address", "10.0.0.4", "--cancel"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Export(), reg) << "cancelled: nothing saved";
+}
+
+TEST_F(CliTest, PortAddTakesTheClientsCompleteProposalSilently) {
+    ASSERT_EQ(Tool({"install"}).status, 0);
+    ASSERT_EQ(Tool({"reg", "import", "-"},
+                   "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Client\\Orvo]\n"
+                   "\"PortName\"=\"SIB\"\n\"IPAddress\"=\"10.0.0.9\"\n\"LPRQueue\"=\"q\"\n")
+                  .status,
+              0);
+    ToolResult r = Tool({"port", "add"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "added SIB (proposed by the client's settings)\n");
+    r = Tool({"port", "add", "--cancel"});
+    EXPECT_EQ(r.status, 1) << "the name is taken now: the dialog opens and is cancelled";
+    EXPECT_EQ(Tool({"ports"}).out, "SIB\n");
+}
+
+TEST_F(CliTest, AboutPrintsThePaintedLines) {
+    ToolResult r = Tool({"about", "--layout"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find("7,93")),
+              "7,7\tArial Bold 25/700\tTCP/IP Quorvane\n"
+              "7,45\tArial 15/400\tTCP/IP Quorvane Version 2.037e\n"
+              "7,61\tArial 15/400\tfor Microsoft (R) Windows 95/98/Me.\n"
+              "7,77\tArial 15/400\t \n");
+    EXPECT_NE(r.out.find("7,109\tArial 15/400\t"), std::string::npos);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // qvlmr: the host spooler and command line around the monitor module.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "cli.h"
@@ -25,7 +26,28 @@ const char kHelp[] =
     "                                   queue a job and print it through the monitor\n"
     "  jobs [--printer NAME]            list the queued jobs\n"
     "  pause JOB | resume JOB | cancel JOB\n"
-    "  watch PRINTER [--refreshes N]    the printer's queue window; refreshes on F5\n";
+    "  watch PRINTER [--refreshes N]    the printer's queue window; refreshes on F5\n"
+    "environment: QVLMR_HOME (state directory); QVLMR_HOSTS=name=a.b.c.d,... resolves\n"
+    "  only those names (for trying the setup dialog's name lookup offline)\n";
+
+// QVLMR_HOSTS: "name=address,..." replaces name resolution by these entries.
+bool UseHostList(const char *list) {
+    std::string text = list;
+    qvhost::UseOnlyHostEntries(true);
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t end = text.find(',', at);
+        if (end == std::string::npos) end = text.size();
+        std::string entry = text.substr(at, end - at);
+        size_t eq = entry.find('=');
+        if (!entry.empty()) {
+            if (eq == std::string::npos || eq == 0) return false;
+            qvhost::AddHostEntry(entry.substr(0, eq), entry.substr(eq + 1));
+        }
+        at = end + 1;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -41,6 +63,8 @@ int main(int argc, char **argv) {
     }
     std::string error;
     if (!qvhost::Open(home, &error)) return Fail(error);
+    if (const char *hosts = getenv("QVLMR_HOSTS"); hosts && !UseHostList(hosts))
+        return Usage("QVLMR_HOSTS must read name=address[,name=address...]");
     std::string command = args[0];
     args.erase(args.begin());
     if (command == "install") return CmdInstall(args);
