@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds QVLMRMON.DLL with the MinGW-w64 i686 cross-compiler and checks what a Windows 95
 # user relies on: the two exports and their ordinals, the entry point, imports only from
-# the allow-list, and the resources. Exits 77 (skipped) when the cross-compiler is missing.
+# the allow-list, and the resources (compared with the host build's reading of the .rc,
+# whose dump is the first argument). Exits 77 (skipped) when the cross-compiler is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v i686-w64-mingw32-objdump >/dev/null; then
@@ -29,11 +30,20 @@ while read -r line; do
 done <<<"$imports"
 echo "imports: $(wc -l <<<"$imports") functions from $(awk '{print $1}' <<<"$imports" | sort -u | tr '\n' ' ')"
 
-rsrc=$(i686-w64-mingw32-objdump -s -j .rsrc "$dll" | awk '/^ [0-9a-f]+ /{printf "%s", substr($0, 48, 16)}')
-for text in "QV TCP/IP LMR Port" "QV TCP/IP LMR Monitor" "2.037e"; do
-  # resources are UTF-16: look for the text with a zero after every character
-  pattern=$(sed 's/./&./g' <<<"$text")
-  grep -qF -- "$pattern" <<<"$rsrc" || { echo "FAIL: resource text '$text' not found"; fail=1; }
-done
+# The dialogs and strings in the DLL, decompiled, must be what the host build read from the
+# same .rc (its rcgen dump, given as the first argument).
+expected=${1:-}
+if [ -n "$expected" ]; then
+  actual=$(i686-w64-mingw32-windres -i "$dll" -O rc | grep -E '^[0-9]+ DIALOGEX |^(STYLE|EXSTYLE|CAPTION|FONT) |^  CONTROL ' || true)
+  actual+=$'\n'$(i686-w64-mingw32-windres -i "$dll" -O rc | grep -E '^  [0-9]+, "' || true)
+  if diff <(cat "$expected") <(echo "$actual") >/tmp/qvlmr-rc-diff.$$; then
+    echo "resources: $(grep -c DIALOGEX "$expected") dialog templates and $(grep -cE '^  [0-9]+, ' "$expected") strings as the host build reads them"
+  else
+    echo "FAIL: the DLL's resources differ from the .rc as the host build reads it:"; cat /tmp/qvlmr-rc-diff.$$; fail=1
+  fi
+  rm -f /tmp/qvlmr-rc-diff.$$
+fi
+version=$(i686-w64-mingw32-windres -i "$dll" -O rc | grep -c 'VALUE "ProductVersion", "2.037e' || true)
+[ "$version" = 1 ] || { echo "FAIL: the version resource does not name 2.037e"; fail=1; }
 [ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, imports only allowed functions"
 exit $fail

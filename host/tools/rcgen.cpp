@@ -4,8 +4,7 @@
 // module's resource.h and the host's windows.h, which carry the Win32 values).
 //
 // usage: rcgen RC_FILE OUT_CPP [--dump OUT_RC] HEADER...
-// --dump writes the templates in the form `windres -O rc` prints, for comparing with what
-// the Windows build compiled into the DLL.
+// --dump writes the templates and strings in the form `windres -O rc` prints.
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -344,17 +343,24 @@ void WriteCpp(FILE *out, const char *source, const std::map<long, std::string> &
     fprintf(out, "    default: return 0;\n    }\n}\n");
 }
 
-// The dialog part of what `windres -O rc` prints for the compiled resources.
-void WriteDump(FILE *out, const std::vector<Dialog> &dialogs) {
+std::string RcEscape(const std::string &s) {
+    std::string r;
+    for (char c : s) r += c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\\' ? "\\\\" : std::string(1, c);
+    return r;
+}
+
+// The lines of `windres -O rc` that carry the dialogs and the string table, in its order and
+// form, for comparing with what the Windows build compiled into the DLL.
+void WriteDump(FILE *out, const std::map<long, std::string> &strings, const std::vector<Dialog> &dialogs) {
     for (auto &d : dialogs) {
-        fprintf(out, "%ld DIALOGEX MOVEABLE PURE DISCARDABLE %ld, %ld, %ld, %ld\n", d.id, d.x, d.y, d.cx, d.cy);
-        fprintf(out, "STYLE 0x%lx\nEXSTYLE 0x%lx\nCAPTION \"%s\"\nFONT %ld, \"%s\"\nBEGIN\n", d.style, d.exStyle,
-                d.caption.c_str(), d.pointSize, d.font.c_str());
+        fprintf(out, "%ld DIALOGEX %ld, %ld, %ld, %ld\n", d.id, d.x, d.y, d.cx, d.cy);
+        fprintf(out, "STYLE 0x%lx\nEXSTYLE 0x%lx\nCAPTION \"%s\"\nFONT %ld, \"%s\"\n", d.style, d.exStyle,
+                RcEscape(d.caption).c_str(), d.pointSize, RcEscape(d.font).c_str());
         for (auto &i : d.items)
-            fprintf(out, "  CONTROL \"%s\", %ld, \"%s\", 0x%lx, %ld, %ld, %ld, %ld\n", i.text.c_str(), i.id,
+            fprintf(out, "  CONTROL \"%s\", %ld, \"%s\", 0x%lx, %ld, %ld, %ld, %ld\n", RcEscape(i.text).c_str(), i.id,
                     Upper(i.className).c_str(), i.style, i.x, i.y, i.cx, i.cy);
-        fprintf(out, "END\n");
     }
+    for (auto &s : strings) fprintf(out, "  %ld, \"%s\"\n", s.first, RcEscape(s.second).c_str());
 }
 
 }  // namespace
@@ -402,7 +408,7 @@ int main(int argc, char **argv) {
             fprintf(stderr, "rcgen: cannot write %s\n", dumpPath);
             return 1;
         }
-        WriteDump(dump, dialogs);
+        WriteDump(dump, strings, dialogs);
         fclose(dump);
     }
     return 0;
