@@ -12,6 +12,7 @@ sqlite3 *g_db = nullptr;
 
 const char *const kSchema =
     "PRAGMA journal_mode=WAL;"
+    "PRAGMA synchronous=NORMAL;"  // a stand-in for the registry: consistency, not durability
     "CREATE TABLE IF NOT EXISTS reg_keys(path TEXT PRIMARY KEY COLLATE NOCASE);"
     "CREATE TABLE IF NOT EXISTS reg_values(seq INTEGER PRIMARY KEY AUTOINCREMENT,"
     " key TEXT COLLATE NOCASE, name TEXT COLLATE NOCASE, type INTEGER, data BLOB,"

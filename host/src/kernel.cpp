@@ -72,7 +72,8 @@ HINSTANCE LoadModule(const std::string &path, std::string *error) {
     return (HINSTANCE)h;
 }
 void *ModuleSymbol(HINSTANCE module, const char *name) {
-    return module ? dlsym((void *)module, name) : nullptr;
+    // a null instance is the program itself, as for Windows' GetModuleHandle(NULL)
+    return dlsym(module ? (void *)module : RTLD_DEFAULT, name);
 }
 void RegisterMonitorEnumPorts(EnumPortsFn fn) {
     std::lock_guard<std::mutex> lock(g_monitorLock);
