@@ -95,12 +95,22 @@ Stmt &Stmt::BindBlob(int i, const void *data, int size) {
 bool Stmt::Step() {
     return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW;
 }
+// A write made while a read of the same call is still open would upgrade that read's old
+// snapshot, which fails at once once another process has written since. Outside an explicit
+// transaction such reads are done with (their columns already taken): they are closed and
+// the write is tried again, then waiting on the lock as usual.
 bool Stmt::Run() {
     if (!stmt_) return false;
-    int rc;
-    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+    for (int attempt = 0;; ++attempt) {
+        int rc;
+        while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+        }
+        if (rc == SQLITE_DONE) return true;
+        if ((rc & 0xff) != SQLITE_BUSY || attempt == 20 || !sqlite3_get_autocommit(Db())) return false;
+        sqlite3_reset(stmt_);
+        for (sqlite3_stmt *other = sqlite3_next_stmt(Db(), nullptr); other; other = sqlite3_next_stmt(Db(), other))
+            if (other != stmt_ && sqlite3_stmt_busy(other)) sqlite3_reset(other);
     }
-    return rc == SQLITE_DONE;
 }
 long long Stmt::Int(int col) {
     return sqlite3_column_int64(stmt_, col);

@@ -8,19 +8,19 @@
 
 namespace {
 
+// Everything the child needs is built before fork: another thread may hold the allocator's
+// lock at that moment, so the child must not allocate before exec.
 pid_t Spawn(const std::string &home, const std::vector<std::string> &args, int in, int out, int err) {
+    std::vector<std::string> all = {QVLMR_TOOL_PATH, "--home", home};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &a : all) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char *> argv;
-        std::string tool = QVLMR_TOOL_PATH, homeArg = "--home";
-        argv.push_back(&tool[0]);
-        std::vector<std::string> all = {homeArg, home};
-        all.insert(all.end(), args.begin(), args.end());
-        for (std::string &a : all) argv.push_back(&a[0]);
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -1,0 +1,228 @@
+// Eight ports printing at once while other threads list ports, add and delete ports (the
+// client's proposal), configure ports through the setup dialog, and another process pauses,
+// resumes and cancels jobs. Every job not cancelled arrives whole exactly once; LPR job
+// numbers never repeat; nothing is left open. QVLMR_STRESS_JOBS sets the jobs per port.
+#include <stdlib.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "../../src/ui/resource.h"
+#include "print_fixture.h"
+#include "setup_call.h"
+#include "tool_runner.h"
+
+namespace {
+
+const char kSibling[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Client\\Orvo";
+
+int JobsPerPort() {
+    const char *v = getenv("QVLMR_STRESS_JOBS");
+    int n = v ? atoi(v) : 0;
+    return n > 0 ? n : 6;
+}
+
+struct PortPlan {
+    std::string name;
+    int protocol;
+};
+
+class StressTest : public PrintTest {
+  protected:
+    std::string JobData(int port, int job) {
+        return "port " + std::to_string(port) + " job " + std::to_string(job) + "\n" +
+               Bytes(5000 + (size_t)(port * 7919 + job * 104729) % 60000, port * 1000 + job);
+    }
+    // One job through the MONITOR table as the spooler feeds it; false when a call failed.
+    bool PrintJob(const PortPlan &port, const std::string &printer, DWORD job, const std::string &data) {
+        HANDLE h = nullptr;
+        DOC_INFO_2A doc = {};
+        doc.pDocName = (LPSTR) "doc";
+        if (!monitor_.pfnOpenPort((LPSTR)port.name.c_str(), &h)) return false;
+        bool ok = monitor_.pfnStartDocPort(h, (LPSTR)printer.c_str(), job, 2, (LPBYTE)&doc);
+        for (size_t at = 0; ok && at < data.size();) {
+            DWORD written = 0, n = (DWORD)std::min<size_t>(16384, data.size() - at);
+            ok = monitor_.pfnWritePort(h, (LPBYTE)data.data() + at, n, &written) && written > 0;
+            at += written;
+        }
+        if (ok) ok = monitor_.pfnEndDocPort(h);
+        monitor_.pfnClosePort(h);
+        return ok;
+    }
+};
+
+TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs) {
+    REQUIRE_RESERVED_PORTS();
+    const std::vector<PortPlan> ports = {{"LPR1", 1}, {"LPR2", 1}, {"LPR3", 1}, {"LPR4", 1},
+                                         {"STR1", 2}, {"STR2", 2}, {"RAW1", 3}, {"RAW2", 3}};
+    for (const PortPlan &p : ports) AddPortValue(p.name, "127.0.0.1", p.protocol, p.protocol == 3 ? 9105 : -1);
+    AddPortValue("SPARE", "10.9.9.9", 1);
+    ASSERT_TRUE(StartMonitor());
+    // real time: a held job looks at its status once a second, as on Windows, instead of
+    // spinning on the virtual clock and starving the other process's job control
+    qvhost::SetVirtualClock(false);
+    Lpd();
+    Raw(9105);
+    std::string error;
+    for (size_t p = 0; p < ports.size(); ++p)
+        ASSERT_TRUE(qvhost::AddPrinter("PR" + std::to_string(p), ports[p].name, &error)) << error;
+    const int jobsPerPort = JobsPerPort();
+
+    std::mutex lock;
+    std::map<DWORD, std::string> jobData;  // job id -> bytes
+    std::set<DWORD> live, cancelled;
+    std::atomic<int> failedCalls{0};
+    std::atomic<bool> printing{true};
+
+    std::vector<std::thread> printers;
+    for (size_t p = 0; p < ports.size(); ++p) {
+        printers.emplace_back([&, p] {
+            std::string printer = "PR" + std::to_string(p);
+            for (int j = 0; j < jobsPerPort; ++j) {
+                DWORD job = qvhost::AddJob(printer, "doc", "alice");
+                qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
+                std::string data = JobData((int)p, j);
+                {
+                    std::lock_guard<std::mutex> l(lock);
+                    jobData[job] = data;
+                    live.insert(job);
+                }
+                bool ok = PrintJob(ports[p], printer, job, data);
+                std::lock_guard<std::mutex> l(lock);
+                live.erase(job);
+                if (!ok && !cancelled.count(job)) ++failedCalls;
+            }
+        });
+    }
+
+    std::atomic<int> listings{0}, added{0}, configured{0}, controls{0};
+    std::thread lister([&] {
+        while (printing) {
+            DWORD needed = 0, count = 0;
+            monitor_.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
+            std::vector<BYTE> buf(needed + 256);
+            if (monitor_.pfnEnumPorts(nullptr, 2, buf.data(), (DWORD)buf.size(), &needed, &count) && count >= 9)
+                ++listings;
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::string> addedNames;
+    std::thread adder([&] {
+        for (int n = 0; printing; ++n) {
+            std::string name = "ADD" + std::to_string(n);
+            std::string reg = std::string("REGEDIT4\n\n[") + kSibling + "]\n\"PortName\"=\"" + name +
+                              "\"\n\"IPAddress\"=\"10.8.8." + std::to_string(n % 250) + "\"\n";
+            std::string err;
+            if (!qvhost::ImportRegText(reg, &err)) break;
+            SetupCall call = SetupCall::Add(monitor_);
+            if (!call.Finished(30000) || !call.result()) break;
+            ++added;
+            // refused (access denied) while jobs are queued: deleted once printing is over
+            if (!monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)name.c_str())) {
+                if (GetLastError() != ERROR_ACCESS_DENIED) break;
+                addedNames.push_back(name);
+            }
+        }
+    });
+    std::thread configurer([&] {
+        for (int n = 0; printing; ++n) {
+            // the printing ports' own settings, saved again while they print
+            const std::string port = n % 3 == 0 ? "SPARE" : ports[n % ports.size()].name;
+            SetupCall call = SetupCall::Configure(monitor_, port);
+            HWND d = call.Dialog(IDD_PORT_SETUP_CONFIGURE, 30000);
+            if (!d || !qvhost::ClickButton(d, IDOK) || !call.Finished(30000)) break;
+            ++configured;
+        }
+    });
+    std::thread controller([&] {
+        std::mt19937 random(7);
+        while (printing) {
+            DWORD job = 0;
+            {
+                std::lock_guard<std::mutex> l(lock);
+                if (!live.empty()) {
+                    auto it = live.begin();
+                    std::advance(it, random() % live.size());
+                    job = *it;
+                }
+            }
+            if (!job) {
+                std::this_thread::yield();
+                continue;
+            }
+            std::string id = std::to_string(job);
+            if (random() % 6 == 0) {
+                {
+                    std::lock_guard<std::mutex> l(lock);
+                    cancelled.insert(job);
+                }
+                RunTool(home_, {"cancel", id});
+            } else {
+                RunTool(home_, {"pause", id});
+                RunTool(home_, {"resume", id});
+            }
+            ++controls;
+        }
+    });
+
+    for (std::thread &t : printers) t.join();
+    printing = false;
+    for (std::thread *t : {&lister, &adder, &configurer, &controller}) t->join();
+    EXPECT_EQ(failedCalls, 0) << "calls failed for jobs nobody cancelled";
+    EXPECT_GT(listings, 0);
+    EXPECT_GT(added, 0);
+    // what stays queued was cancelled; the rest was reported sent and left the queue
+    for (const qvhost::JobView &j : qvhost::Jobs()) {
+        if (j.printer == "P") continue;
+        EXPECT_TRUE(cancelled.count(j.id)) << "job " << j.id << " still queued: " << j.statusText;
+        qvhost::RemoveJob(j.id);
+    }
+    for (const std::string &name : addedNames)
+        EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)name.c_str())) << name;
+    EXPECT_GT(configured, 0);
+    EXPECT_GT(controls, 0);
+
+    size_t lprJobs = 4 * jobsPerPort + 2 * jobsPerPort, rawJobs = 2 * jobsPerPort;
+    size_t lprCancelled = 0, rawCancelled = 0;
+    for (DWORD job : cancelled) {
+        const std::string &d = jobData[job];
+        (d.compare(0, 7, "port 6 ") == 0 || d.compare(0, 7, "port 7 ") == 0 ? rawCancelled : lprCancelled)++;
+    }
+    // an interrupted delivery is a conversation too: wait for the whole ones
+    auto whole = [&] {
+        size_t n = 0;
+        for (const Conversation &c : Lpd().Conversations()) n += c.complete;
+        return n;
+    };
+    for (int waited = 0; waited < 60000 && whole() < lprJobs - lprCancelled; waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(Raw().WaitForConversations(rawJobs - rawCancelled, 60000));
+    std::map<std::string, int> delivered;
+    std::set<std::string> numbers;
+    size_t lprComplete = 0;
+    for (const Conversation &c : Lpd().Conversations()) {
+        if (!c.complete) continue;
+        ++lprComplete;
+        ++delivered[c.dataFile];
+        numbers.insert(c.controlHeader.substr(c.controlHeader.find("cfA"), 6));
+    }
+    for (const Conversation &c : Raw().Conversations()) ++delivered[c.dataFile];
+    for (auto &j : jobData) {
+        if (cancelled.count(j.first)) continue;
+        EXPECT_EQ(delivered[j.second], 1) << "job " << j.first << " delivered whole exactly once";
+    }
+    EXPECT_EQ(numbers.size(), lprComplete) << "no two LPR jobs share a number";
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    RecordProperty("jobs", (int)jobData.size());
+    RecordProperty("cancelled", (int)cancelled.size());
+    RecordProperty("controls", controls.load());
+}
+
+}  // namespace
