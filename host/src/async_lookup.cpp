@@ -45,9 +45,9 @@ void Run(uintptr_t handle, qvws::HostentFiller fill) {
     }
     uint32_t addrs[8];
     int n = qvws::LookupHost(name.c_str(), addrs, 8);
-    HWND window;
-    UINT message;
-    LPARAM reply;
+    HWND window = nullptr;
+    UINT message = 0;
+    LPARAM reply = 0;
     {
         std::lock_guard<std::mutex> lock(L().mu);
         Lookup &l = L().pending[handle];
