@@ -102,6 +102,10 @@ void TestPrinter::AcceptLoop() {
     }
 }
 
+void TestPrinter::SetResetOnClose(bool on) {
+    resetOnClose_ = on;
+}
+
 void TestPrinter::Serve(int fd, size_t index) {
     Conversation c;
     {
@@ -122,6 +126,10 @@ void TestPrinter::Serve(int fd, size_t index) {
         getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
         if ((n < 0 && (errno == ECONNRESET || errno == EPIPE)) || err == ECONNRESET || err == EPIPE)
             c.reset = true;
+    }
+    if (resetOnClose_) {
+        linger hard = {1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     }
     close(fd);
     std::lock_guard<std::mutex> l(lock_);

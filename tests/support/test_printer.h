@@ -42,6 +42,7 @@ class TestPrinter {
     void SetReadDelayMs(int ms, size_t chunk);    // a slow printer: pause between reads
     void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
     void SetReading(bool on);                     // off: a stalled printer that reads nothing
+    void SetResetOnClose(bool on);                // end each connection with a reset
     std::vector<Conversation> Conversations();
     bool WaitForConversations(size_t count, int timeoutMs);
 
@@ -71,6 +72,7 @@ class TestPrinter {
     std::string rawOutput_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> reading_{true};
+    std::atomic<bool> resetOnClose_{false};
 };
 
 #endif

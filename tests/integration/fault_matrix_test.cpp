@@ -1,0 +1,112 @@
+// Printer faults against each delivery mode, through the MONITOR table on the virtual clock:
+// the calls' results, the waits, the status texts, what the printer ends up with (whole
+// exactly once, or never reported as delivered), and nothing left open.
+#include "print_fixture.h"
+
+namespace {
+
+enum class Fix { Never, AtFirstWait, AfterPolls };  // when the printer behaves again
+
+struct FaultCase {
+    const char *name;
+    int mode;
+    Misbehaviour misbehaviour;
+    size_t after;
+    bool reset;   // the printer ends its connections with a reset
+    bool slow;    // the printer reads slowly
+    bool absent;  // the printer listens only from the first wait on
+    Fix fix;
+    // expected
+    bool writeFails;  // WritePort: FALSE with ERROR_NET_WRITE_FAULT
+    int waits;        // delivery waits (of 3 s: the printer is back by the next try)
+};
+
+const FaultCase kCases[] = {
+    {"SpooledResetInDataThenBack", 1, Misbehaviour::CloseInDataFile, 5000, true, false, false, Fix::AtFirstWait,
+     false, 1},
+    {"SpooledClosesInControlThenBack", 1, Misbehaviour::CloseInControlFile, 10, false, false, false,
+     Fix::AtFirstWait, false, 1},
+    {"SpooledSlowPrinter", 1, Misbehaviour::None, 0, false, true, false, Fix::Never, false, 0},
+    {"SpooledPrinterStartsLate", 1, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
+    {"StreamedQueueRefusedOnce", 2, Misbehaviour::AnswerQueueWith1, 0, false, false, false, Fix::AtFirstWait,
+     false, 1},
+    {"StreamedQueueNeverAnswered", 2, Misbehaviour::NeverAnswerQueue, 0, false, false, false, Fix::AfterPolls,
+     false, 0},
+    {"StreamedClosesInControlThenBack", 2, Misbehaviour::CloseInControlFile, 10, false, false, false,
+     Fix::AtFirstWait, false, 1},
+    {"StreamedClosesInData", 2, Misbehaviour::CloseInDataFile, 5000, false, false, false, Fix::Never, true, 0},
+    {"StreamedResetInData", 2, Misbehaviour::CloseInDataFile, 5000, true, false, false, Fix::Never, true, 0},
+    {"StreamedSlowPrinter", 2, Misbehaviour::None, 0, false, true, false, Fix::Never, false, 0},
+    {"StreamedPrinterStartsLate", 2, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
+    {"RawClosesMidStream", 3, Misbehaviour::CloseInRaw, 5000, false, false, false, Fix::Never, true, 0},
+    {"RawResetMidStream", 3, Misbehaviour::CloseInRaw, 5000, true, false, false, Fix::Never, true, 0},
+    {"RawSlowPrinter", 3, Misbehaviour::None, 0, false, true, false, Fix::Never, false, 0},
+    {"RawPrinterStartsLate", 3, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
+};
+
+class FaultMatrixTest : public PrintTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
+    REQUIRE_RESERVED_PORTS();
+    const FaultCase &f = GetParam();
+    const int rawPort = 9107;
+    AddPortValue("F", "127.0.0.1", f.mode, f.mode == 3 ? rawPort : -1);
+    ASSERT_TRUE(StartMonitor());
+    auto printer = [&]() -> TestPrinter & { return f.mode == 3 ? Raw(rawPort) : Lpd(); };
+    if (!f.absent) {
+        printer().SetMisbehaviour(f.misbehaviour, f.after);
+        printer().SetResetOnClose(f.reset);
+        if (f.slow) printer().SetReadDelayMs(2, 4096);
+    }
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        // a delivery wait is a series of one-second sleeps, each after a look at the job
+        bool firstWait = !s.select && s.ms == 1000 && qvhost::CountSleeps(1000) == 1;
+        if (firstWait && f.absent) printer();  // starts listening now
+        if ((firstWait && f.fix == Fix::AtFirstWait) ||
+            (f.fix == Fix::AfterPolls && s.select && qvhost::CountSleeps(1000, true) == 120)) {
+            printer().SetMisbehaviour(Misbehaviour::None);
+            printer().SetResetOnClose(false);
+        }
+    });
+    DWORD job = QueueJob("F");
+    // a failure must outgrow the socket buffers to be seen while writing
+    std::string data = Bytes(f.writeFails ? (16u << 20) : 200000u, 11);
+    PrintResult r = Print("F", job, data);
+    qvhost::SetSleepHook(nullptr);
+
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.ended) << "EndDocPort always releases the job";
+    if (f.writeFails) {
+        EXPECT_FALSE(r.written);
+        EXPECT_EQ(r.writeError, (DWORD)ERROR_NET_WRITE_FAULT);
+    } else {
+        EXPECT_TRUE(r.written);
+    }
+    EXPECT_EQ(qvhost::CountSleeps(1000), 3u * f.waits) << "each wait is the first one: 3 s";
+    qvhost::JobView v;
+    EXPECT_FALSE(qvhost::GetJob(job, &v)) << "reported sent: the job left the queue";
+    std::vector<std::string> texts = Texts();
+    if (f.mode != 1) {
+        EXPECT_EQ(texts, std::vector<std::string>{"Deleting..."}) << "the direct path shows no text until the end";
+    } else {
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), "Deleting...");
+    }
+
+    size_t conversations = 1 + (size_t)f.waits + (f.fix == Fix::AfterPolls ? 1 : 0);
+    if (f.absent) conversations = 1;
+    ASSERT_TRUE(printer().WaitForConversations(conversations, 20000));
+    int whole = 0;
+    for (const Conversation &c : printer().Conversations())
+        if (c.dataFile == data && (f.mode == 3 || c.complete)) ++whole;
+    EXPECT_EQ(whole, f.writeFails ? 0 : 1) << "delivered whole exactly once, or not at all when WritePort failed";
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+
+}  // namespace
