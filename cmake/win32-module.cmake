@@ -21,6 +21,13 @@ target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
 target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
 
+# QVSMOKE.EXE: the smoke test's spooler stand-in (scripts/wine-smoke.sh); not installed.
+add_executable(QVSMOKE ${CMAKE_SOURCE_DIR}/tests/win32/smoke_harness.cpp)
+set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
+target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)
+target_link_options(QVSMOKE PRIVATE -static)
+target_link_libraries(QVSMOKE PRIVATE wsock32 winspool user32 kernel32)
+
 install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/INSTALL-WINDOWS.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)

@@ -13,5 +13,8 @@ if [ "$(id -u)" != 0 ]; then
   fi
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null | grep -c 'install ok installed' || true)
+if [ "$installed" = "${#packages[@]}" ]; then exit 0; fi  # all there already
+# an index of another architecture may be mid-sync on the mirror: not a reason to stop
+$sudo apt-get update -qq || echo "setup: some package indexes could not be fetched; going on" >&2
 $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null

@@ -127,7 +127,7 @@ KEEP
   stop_daemons
 }
 
-apt-get update -qq >/dev/null 2>&1
+apt-get update -qq >/dev/null 2>&1 || true  # another architecture's index may be mid-sync
 for s in "${servers[@]}"; do
   case $s in
     bsd-lpd) run_bsd_lpd || failed=1 ;;

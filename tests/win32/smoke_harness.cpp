@@ -1,0 +1,311 @@
+// QVSMOKE.EXE: plays the Windows 95 spooler around the real QVLMRMON.DLL on a Win32
+// implementation: loads it, starts it with a thirteen-slot table and drives it through the
+// table. Each check is one line, "OK: ..." or "FAIL: ..."; "NOTE: ..." says what the
+// platform cannot show. For the pictures, each dialog is announced by a file "ready-NAME"
+// in the folder given as the first argument, and closed once "shot-NAME" appears there.
+#include <windows.h>
+#include <winsock.h>
+#include <winspool.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../../src/monitor/monitor_table.h"
+
+namespace {
+
+int failures = 0;
+std::string syncDir;
+
+void Check(bool ok, const char *format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    printf("%s: ", ok ? "OK" : "FAIL");
+    vprintf(format, ap);
+    printf("\n");
+    fflush(stdout);
+    va_end(ap);
+    if (!ok) ++failures;
+}
+
+void Note(const char *text) {
+    printf("NOTE: %s\n", text);
+    fflush(stdout);
+}
+
+bool FileExists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Announces a dialog to photograph and waits (up to two minutes) for the picture.
+bool Photograph(const char *name) {
+    if (syncDir.empty()) return true;
+    Sleep(1500);  // drawn
+    HANDLE f = CreateFileA((syncDir + "\\ready-" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(f);
+    for (int i = 0; i < 1200; ++i) {
+        if (FileExists(syncDir + "\\shot-" + name)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// A dialog is found as soon as it exists: it is ready once shown, after its start.
+HWND WaitWindow(const char *title, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        HWND w = FindWindowA(nullptr, title);
+        if (w && IsWindowVisible(w)) {
+            Sleep(500);
+            return w;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+std::string FieldText(HWND dialog, int id) {
+    char text[256] = {0};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+// ---- the printer: a raw listener on 127.0.0.1 ----------------------------------------
+
+struct Listener {
+    SOCKET socket = INVALID_SOCKET;
+    std::string received;
+    int peerPort = 0;
+};
+
+DWORD WINAPI ListenThread(LPVOID p) {
+    Listener *l = (Listener *)p;
+    sockaddr_in peer;
+    int length = sizeof peer;
+    SOCKET c = accept(l->socket, (sockaddr *)&peer, &length);
+    if (c == INVALID_SOCKET) return 1;
+    l->peerPort = ntohs(peer.sin_port);
+    char buffer[8192];
+    int n;
+    while ((n = recv(c, buffer, sizeof buffer, 0)) > 0) l->received.append(buffer, n);
+    closesocket(c);
+    return 0;
+}
+
+bool Listen(Listener *l, int port) {
+    l->socket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons((u_short)port);
+    a.sin_addr.s_addr = inet_addr("127.0.0.1");
+    return l->socket != INVALID_SOCKET && bind(l->socket, (sockaddr *)&a, sizeof a) == 0 && listen(l->socket, 1) == 0;
+}
+
+// ---- checks ----------------------------------------------------------------------------
+
+// The names in alphabetical order: the monitor lists them in the registry's order, and
+// Wine's registry keeps values sorted by name, unlike Windows 95's, which keeps them as added.
+std::string PortNames(MONITOR &m, DWORD *needed, DWORD *count, bool *ok) {
+    *needed = 0;
+    *count = 0;
+    m.pfnEnumPorts(nullptr, 1, nullptr, 0, needed, count);
+    std::string buffer(*needed + 1, '\0');
+    *ok = m.pfnEnumPorts(nullptr, 1, (LPBYTE)&buffer[0], *needed, needed, count);
+    std::vector<std::string> list;
+    for (DWORD i = 0; *ok && i < *count; ++i) list.push_back(((PORT_INFO_1A *)&buffer[0])[i].pName);
+    std::sort(list.begin(), list.end());
+    std::string names;
+    for (const std::string &n : list) names += (names.empty() ? "" : ",") + n;
+    return names;
+}
+
+void CheckEnumeration(MONITOR &m) {
+    DWORD needed, count;
+    bool ok;
+    std::string names = PortNames(m, &needed, &count, &ok);
+    DWORD expected = 3 * sizeof(PORT_INFO_1A) + sizeof "SMOKE" + sizeof "LPRX" + sizeof "DELME";
+    Check(ok && names == "DELME,LPRX,SMOKE", "EnumPorts level 1 lists the ports of the .reg: %s", names.c_str());
+    Check(needed == expected, "EnumPorts level 1 needs %lu bytes (%lu expected)", needed, expected);
+    needed = count = 0;
+    m.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
+    Check(GetLastError() == ERROR_INSUFFICIENT_BUFFER, "EnumPorts level 2 with no buffer: error 122");
+    std::string buffer(needed, '\0');
+    ok = m.pfnEnumPorts(nullptr, 2, (LPBYTE)&buffer[0], needed, &needed, &count);
+    PORT_INFO_2A *p = (PORT_INFO_2A *)&buffer[0];
+    bool same = ok && count == 3;
+    for (DWORD i = 0; same && i < count; ++i)
+        same = strcmp(p[i].pMonitorName, "QV TCP/IP LMR Monitor") == 0 &&
+               strcmp(p[i].pDescription, "QV TCP/IP LMR Port") == 0 && p[i].fPortType == 1;
+    Check(same, "EnumPorts level 2: %lu ports, monitor \"%s\", description \"%s\"", count,
+          ok ? p[0].pMonitorName : "", ok ? p[0].pDescription : "");
+    Check(m.pfnDeletePort(nullptr, nullptr, (LPSTR) "delme"), "DeletePort of DELME (named in other case)");
+    names = PortNames(m, &needed, &count, &ok);
+    HKEY key;
+    bool keyGone = RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                 "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\DELME",
+                                 0, KEY_READ, &key) != ERROR_SUCCESS;
+    Check(ok && names == "LPRX,SMOKE" && keyGone, "after DeletePort: %s, settings key gone", names.c_str());
+}
+
+// A printer of Wine's spooler to hold the job the monitor looks at.
+bool MakePrinter(const std::string &ppd, std::string *name, DWORD *jobId, HANDLE *printer) {
+    DRIVER_INFO_3A driver = {};
+    driver.cVersion = 3;
+    driver.pName = (LPSTR) "QV Smoke Driver";
+    driver.pDriverPath = (LPSTR) "wineps.drv";
+    driver.pDataFile = (LPSTR)ppd.c_str();
+    driver.pConfigFile = (LPSTR) "wineps.drv";
+    if (!AddPrinterDriverA(nullptr, 3, (LPBYTE)&driver) && GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
+        return false;
+    PRINTER_INFO_2A info = {};
+    info.pPrinterName = (LPSTR) "QV Smoke";
+    info.pPortName = (LPSTR) "FILE:";
+    info.pDriverName = (LPSTR) "QV Smoke Driver";
+    info.pPrintProcessor = (LPSTR) "WinPrint";
+    info.pDatatype = (LPSTR) "RAW";
+    HANDLE added = AddPrinterA(nullptr, 2, (LPBYTE)&info);
+    if (added) ClosePrinter(added);
+    *name = "QV Smoke";
+    if (!OpenPrinterA((LPSTR)name->c_str(), printer, nullptr)) return false;
+    DOC_INFO_1A doc = {(LPSTR) "smoke", (LPSTR) "C:\\smoke.prn", (LPSTR) "RAW"};
+    *jobId = StartDocPrinterA(*printer, 1, (LPBYTE)&doc);
+    return *jobId != 0;
+}
+
+void CheckRawJob(MONITOR &m, const std::string &ppd) {
+    std::string printerName;
+    DWORD jobId = 0;
+    HANDLE printer = nullptr;
+    bool havePrinter = MakePrinter(ppd, &printerName, &jobId, &printer);
+    Check(havePrinter, "a printer and a job of the platform's spooler (job %lu)", jobId);
+    if (!havePrinter) return;
+    Listener l;
+    Check(Listen(&l, 9101), "a raw printer listens on 127.0.0.1:9101");
+    HANDLE thread = CreateThread(nullptr, 0, ListenThread, &l, 0, nullptr);
+    std::string data;
+    for (int i = 0; i < 100000; ++i) data += (char)('A' + (i * 7) % 26);
+    HANDLE port = nullptr;
+    DOC_INFO_1A doc = {(LPSTR) "smoke", nullptr, nullptr};
+    DWORD written = 0;
+    bool opened = m.pfnOpenPort((LPSTR) "SMOKE", &port);
+    bool started = opened && m.pfnStartDocPort(port, (LPSTR)printerName.c_str(), jobId, 1, (LPBYTE)&doc);
+    bool wrote = started && m.pfnWritePort(port, (LPBYTE)data.data(), (DWORD)data.size(), &written);
+    bool ended = started && m.pfnEndDocPort(port);
+    if (opened) m.pfnClosePort(port);
+    Check(opened && started && wrote && ended && written == data.size(),
+          "mode-3 job: OpenPort, StartDocPort, WritePort (%lu bytes), EndDocPort, ClosePort", written);
+    WaitForSingleObject(thread, 30000);
+    Check(l.received == data, "the printer received the %u bytes exactly (%u received)", (unsigned)data.size(),
+          (unsigned)l.received.size());
+    Check(l.peerPort >= 600 && l.peerPort <= 1023, "from the reserved local port %d", l.peerPort);
+    Note("the platform's spooler keeps no job status text, so the job is checked by its bytes on the wire");
+    closesocket(l.socket);
+    EndDocPrinter(printer);
+    ClosePrinter(printer);
+}
+
+// ---- dialogs ---------------------------------------------------------------------------
+
+const char kSetupTitle[] = "QV TCP/IP Quorvane Port Setup";
+
+DWORD WINAPI AddDialogUser(LPVOID) {
+    HWND d = WaitWindow(kSetupTitle, 60);
+    Check(d != nullptr, "AddPort shows the setup dialog (template 400)");
+    if (!d) return 1;
+    Check(FieldText(d, 419) == "9100" && IsDlgButtonChecked(d, 425) == BST_CHECKED &&
+              IsDlgButtonChecked(d, 420) == BST_CHECKED && !IsWindowEnabled(GetDlgItem(d, 419)) &&
+              !IsWindowEnabled(GetDlgItem(d, IDOK)),
+          "add dialog starts with LPR, byte count, port number 9100 (disabled) and OK disabled");
+    SetDlgItemTextA(d, 410, "LPR1");
+    SetDlgItemTextA(d, 413, "192.168.1.20:lp");
+    Check(IsWindowEnabled(GetDlgItem(d, IDOK)), "OK is enabled once a name and an address are typed");
+    Check(Photograph("setup-add"), "picture of the add dialog");
+    Press(d, IDCANCEL);
+    return 0;
+}
+
+DWORD WINAPI ConfigureDialogUser(LPVOID) {
+    HWND d = WaitWindow(kSetupTitle, 60);
+    Check(d != nullptr, "ConfigurePort shows the setup dialog (template 401)");
+    if (!d) return 1;
+    LONG style = GetWindowLongA(GetDlgItem(d, 410), GWL_STYLE);
+    Check(FieldText(d, 410) == "SMOKE" && (style & ES_READONLY) && FieldText(d, 413) == "127.0.0.1" &&
+              FieldText(d, 419) == "9101" && IsDlgButtonChecked(d, 426) == BST_CHECKED,
+          "configure dialog shows SMOKE (read-only), 127.0.0.1, Raw, port number 9101");
+    Check(Photograph("setup-configure"), "picture of the configure dialog");
+    Press(d, 418);
+    HWND about = WaitWindow("About", 60);
+    Check(about != nullptr, "the About button opens the About box (template 500)");
+    if (about) {
+        Check(Photograph("about"), "picture of the About box");
+        Press(about, IDOK);
+        for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(100);
+        Check(!IsWindow(about), "OK closes the About box");
+    }
+    Press(d, IDCANCEL);
+    return 0;
+}
+
+// The spooler's window (its Printers folder) on a thread of its own, as the parent whose
+// input the setup operations attach to.
+HWND spoolerWindow;
+DWORD WINAPI SpoolerWindowThread(LPVOID ready) {
+    spoolerWindow = CreateWindowA("STATIC", "Printers", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetEvent((HANDLE)ready);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}
+
+void CheckDialogs(MONITOR &m) {
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CreateThread(nullptr, 0, SpoolerWindowThread, ready, 0, nullptr);
+    WaitForSingleObject(ready, 30000);
+    HANDLE user = CreateThread(nullptr, 0, AddDialogUser, nullptr, 0, nullptr);
+    SetLastError(77);
+    BOOL added = m.pfnAddPort(nullptr, spoolerWindow, (LPSTR) "QV TCP/IP LMR Port");
+    DWORD error = GetLastError();
+    WaitForSingleObject(user, 30000);
+    Check(!added && error == 0, "AddPort cancelled: FALSE with last error 0 (%lu)", error);
+    user = CreateThread(nullptr, 0, ConfigureDialogUser, nullptr, 0, nullptr);
+    BOOL configured = m.pfnConfigurePort(nullptr, spoolerWindow, (LPSTR) "SMOKE");
+    WaitForSingleObject(user, 30000);
+    Check(configured, "ConfigurePort cancelled: TRUE");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1) syncDir = argv[1];
+    WSADATA wsa;
+    WSAStartup(0x0101, &wsa);
+    std::string ppd = argc > 2 ? argv[2] : "";
+    HMODULE dll = LoadLibraryA("QVLMRMON.DLL");
+    Check(dll != nullptr, "LoadLibraryA(\"QVLMRMON.DLL\")");
+    if (!dll) return 1;
+    typedef BOOL(WINAPI * InitFn)(LPSTR, LPMONITOR);
+    InitFn init = (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx");
+    Check(init != nullptr && (void *)init == (void *)GetProcAddress(dll, MAKEINTRESOURCEA(2)),
+          "InitializeMonitorEx exported by name and as ordinal 2");
+    if (!init) return 1;
+    MONITOR m;
+    memset(&m, 0, sizeof m);
+    Check(init((LPSTR) "", &m), "InitializeMonitorEx starts the monitor");
+    Check(m.pfnEnumPorts && m.pfnOpenPort && m.pfnStartDocPort && m.pfnWritePort && m.pfnEndDocPort &&
+              m.pfnClosePort && m.pfnAddPort && m.pfnConfigurePort && m.pfnDeletePort,
+          "the table's port, job and setup slots are filled");
+    CheckEnumeration(m);
+    CheckRawJob(m, ppd);
+    CheckDialogs(m);
+    printf("%s: %d check(s) failed\n", failures ? "FAIL" : "DONE", failures);
+    return failures ? 1 : 0;
+}
