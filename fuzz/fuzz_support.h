@@ -32,9 +32,11 @@ inline bool FuzzReady() {
 // Empties the registry but for the monitor's key, then adds extraReg (.reg lines).
 inline void ResetRegistry(const std::string &extraReg = "") {
     std::string error;
-    qvhost::ImportRegText("REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
-                          "[HKEY_LOCAL_MACHINE\\" MONITOR_KEY "]\n" + extraReg,
-                          &error);
+    qvhost::ImportRegText(
+        "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+        "[HKEY_LOCAL_MACHINE\\" MONITOR_KEY "]\n" +
+            extraReg,
+        &error);
 }
 
 // Starts the monitor on what the registry holds now.
@@ -50,7 +52,8 @@ inline void DeleteAllPorts(MONITOR &monitor) {
         monitor.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
         if (needed == 0) return;
         std::string list(needed, '\0');
-        if (!monitor.pfnEnumPorts(nullptr, 1, (LPBYTE)&list[0], needed, &needed, &count) || count == 0) abort();
+        if (!monitor.pfnEnumPorts(nullptr, 1, (LPBYTE)&list[0], needed, &needed, &count) || count == 0)
+            abort();
         if (!monitor.pfnDeletePort(nullptr, nullptr, ((PORT_INFO_1A *)&list[0])->pName)) abort();
     }
     abort();
@@ -74,11 +77,12 @@ struct Reader {
 };
 
 // A value of any type and bytes, as another program might have written it.
-inline void SetRawValue(const std::string &keyPath, const std::string &name, DWORD type, const std::string &data) {
+inline void SetRawValue(const std::string &keyPath, const std::string &name, DWORD type,
+                        const std::string &data) {
     HKEY key;
     DWORD disp;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, &disp) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        &disp) != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, name.c_str(), 0, type, (const BYTE *)data.data(), (DWORD)data.size());
     RegCloseKey(key);

@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         char stored[256] = {0};
         DWORD type, length = sizeof stored - 1;
         HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITOR_KEY "\\Ports", 0, KEY_READ, &key) != ERROR_SUCCESS) abort();
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITOR_KEY "\\Ports", 0, KEY_READ, &key) != ERROR_SUCCESS)
+            abort();
         LONG r = RegQueryValueExA(key, typedName.c_str(), nullptr, &type, (LPBYTE)stored, &length);
         RegCloseKey(key);
         if (r != ERROR_SUCCESS || strchr(stored, ':')) abort();

@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         DWORD needed = 0, count = 0;
         monitor.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
         std::string list(needed + 1, '\0');
-        if (!result || !monitor.pfnEnumPorts(nullptr, 1, (LPBYTE)&list[0], needed, &needed, &count) || count != 1)
+        if (!result || !monitor.pfnEnumPorts(nullptr, 1, (LPBYTE)&list[0], needed, &needed, &count) ||
+            count != 1)
             abort();
         std::string name = ((PORT_INFO_1A *)&list[0])->pName;
         if (name.empty() || name.size() > 40 || name.find('\\') != std::string::npos) abort();

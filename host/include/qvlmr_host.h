@@ -120,8 +120,8 @@ bool ControlEnabled(HWND dialog, int id);
 bool ControlChecked(HWND dialog, int id);
 DWORD ControlStyle(HWND dialog, int id);
 size_t FieldLimit(HWND dialog, int id);
-int FocusedControl(HWND dialog);            // 0 when no control of the dialog has the focus
-std::vector<int> TabOrder(HWND dialog);     // tab stops in template order
+int FocusedControl(HWND dialog);         // 0 when no control of the dialog has the focus
+std::vector<int> TabOrder(HWND dialog);  // tab stops in template order
 HWND ForegroundWindow();
 struct MessageBoxRecord {
     HWND owner;
@@ -146,8 +146,8 @@ std::vector<InputAttachment> InputAttachments();
 void ClearDialogRecords();  // message boxes, help requests, attachments, painted text
 
 // ---- name lookups (WSAAsyncGetHostByName) ----------------------------------------------
-void HoldLookups(bool on);       // lookups started while on never answer until released
-void FailLookupStart(bool on);   // WSAAsyncGetHostByName returns no handle
+void HoldLookups(bool on);      // lookups started while on never answer until released
+void FailLookupStart(bool on);  // WSAAsyncGetHostByName returns no handle
 int LookupsStarted();
 int LookupsCancelled();
 
@@ -166,7 +166,7 @@ struct TextRecord {
     int bkMode;
 };
 std::vector<TextRecord> PaintedText();
-int LiveFonts();     // created and not yet deleted
+int LiveFonts();  // created and not yet deleted
 int FontsCreated();
 
 // ---- faults -----------------------------------------------------------------------------

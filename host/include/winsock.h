@@ -174,8 +174,8 @@ struct servent *WSAAPI getservbyport(int port, const char *proto) QVWS(getservby
 int WSAAPI gethostname(char *name, int len) QVWS(gethostname);
 #define MAXGETHOSTSTRUCT 1024
 #define WSAGETASYNCERROR(lParam) HIWORD(lParam)
-HANDLE WSAAPI WSAAsyncGetHostByName(HWND window, u_int message, const char *name, char *buffer, int bufferLength)
-    QVWS(WSAAsyncGetHostByName);
+HANDLE WSAAPI WSAAsyncGetHostByName(HWND window, u_int message, const char *name, char *buffer,
+                                    int bufferLength) QVWS(WSAAsyncGetHostByName);
 int WSAAPI WSACancelAsyncRequest(HANDLE request) QVWS(WSACancelAsyncRequest);
 
 #ifdef __cplusplus

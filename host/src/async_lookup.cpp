@@ -54,7 +54,9 @@ void Run(uintptr_t handle, qvws::HostentFiller fill) {
         bool cancelled = l.cancelled;
         if (!cancelled) {
             int needed = n > 0 ? fill(l.buffer, l.length, l.name.c_str(), addrs, n) : 0;
-            int error = n <= 0 ? 11001 /* WSAHOST_NOT_FOUND */ : needed > l.length ? 10055 /* WSAENOBUFS */ : 0;
+            int error = n <= 0              ? 11001 /* WSAHOST_NOT_FOUND */
+                        : needed > l.length ? 10055 /* WSAENOBUFS */
+                                            : 0;
             reply = MAKELONG(needed, error);
             window = l.window;
             message = l.message;

@@ -198,9 +198,8 @@ bool Act(HWND dialog, std::function<bool(Dialog *)> input) {
             done->result = result;
             M().cv.notify_all();
         });
-        if (!M().cv.wait_for(lock, std::chrono::seconds(30), [&] {
-                return done->finished || (done->started && ThreadIdle(thread));
-            }))
+        if (!M().cv.wait_for(lock, std::chrono::seconds(30),
+                             [&] { return done->finished || (done->started && ThreadIdle(thread)); }))
             return false;
     }
     WaitDialogIdle(dialog, 30000);
@@ -219,7 +218,8 @@ void ClickOn(Dialog *d, Control *c) {
     {
         std::lock_guard<std::mutex> lock(M().mu);
         if (!c->Is("Static") && c->ButtonType() != BS_GROUPBOX) d->focus = c->hwnd;
-        if (c->Is("Button") && c->ButtonType() == BS_AUTOCHECKBOX) c->checked = c->checked ? BST_UNCHECKED : BST_CHECKED;
+        if (c->Is("Button") && c->ButtonType() == BS_AUTOCHECKBOX)
+            c->checked = c->checked ? BST_UNCHECKED : BST_CHECKED;
         if (c->Is("Button") && c->ButtonType() == BS_AUTORADIOBUTTON) {
             // the radio buttons of its group: from the last WS_GROUP at or before it to the next
             size_t at = c - &d->controls[0], first = at, last = at;
@@ -281,7 +281,8 @@ HWND WaitForDialog(int templateId, DWORD thread, int timeoutMs) {
         uint64_t best = 0;
         for (auto &p : M().dialogs) {
             Dialog *d = p.second;
-            if (d->templateId == templateId && !d->ended && (!thread || d->thread == thread) && d->serial > best) {
+            if (d->templateId == templateId && !d->ended && (!thread || d->thread == thread) &&
+                d->serial > best) {
                 best = d->serial;
                 found = d->hwnd;
             }
@@ -291,7 +292,8 @@ HWND WaitForDialog(int templateId, DWORD thread, int timeoutMs) {
     M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), pick);
     if (!found) return nullptr;
     DWORD t = FindDialog(found)->thread;
-    M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !FindDialog(found) || ThreadIdle(t); });
+    M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                    [&] { return !FindDialog(found) || ThreadIdle(t); });
     return FindDialog(found) ? found : nullptr;
 }
 
@@ -508,7 +510,8 @@ using namespace qvhost;
 
 extern "C" {
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
+                               LPARAM param) {
     QvDialogResourceFn resources = (QvDialogResourceFn)ModuleSymbol(instance, "QvlmrDialogResource");
     uintptr_t id = (uintptr_t)templateName;
     const QvDialogResource *res = resources && id <= 0xFFFF ? resources((unsigned)id) : nullptr;

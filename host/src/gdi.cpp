@@ -99,13 +99,13 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF color) {
 }
 
 HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                         DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
+                         DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                         DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
     std::lock_guard<std::mutex> lock(G().mu);
     HGDIOBJ font = (HGDIOBJ)G().next++;
-    G().fonts[font] = FontRecord{height,    width,        escapement,    orientation, weight,
-                                 italic,    underline,    strikeOut,     charSet,     outPrecision,
-                                 clipPrecision, quality,  pitchAndFamily, face ? face : ""};
+    G().fonts[font] = FontRecord{height,        width,     escapement,     orientation,     weight,
+                                 italic,        underline, strikeOut,      charSet,         outPrecision,
+                                 clipPrecision, quality,   pitchAndFamily, face ? face : ""};
     ++G().created;
     return (HFONT)font;
 }
@@ -126,8 +126,8 @@ BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     FontRecord font = {};
     auto it = G().fonts.find(c->font);
     if (it != G().fonts.end()) font = it->second;
-    G().texts.push_back(TextRecord{c->window, x, y, std::string(text ? text : "", (size_t)length), font, c->color,
-                                   c->bkMode});
+    G().texts.push_back(TextRecord{c->window, x, y, std::string(text ? text : "", (size_t)length), font,
+                                   c->color, c->bkMode});
     return TRUE;
 }
 

@@ -108,7 +108,8 @@ bool Stmt::Run() {
         if (rc == SQLITE_DONE) return true;
         if ((rc & 0xff) != SQLITE_BUSY || attempt == 20 || !sqlite3_get_autocommit(Db())) return false;
         sqlite3_reset(stmt_);
-        for (sqlite3_stmt *other = sqlite3_next_stmt(Db(), nullptr); other; other = sqlite3_next_stmt(Db(), other))
+        for (sqlite3_stmt *other = sqlite3_next_stmt(Db(), nullptr); other;
+             other = sqlite3_next_stmt(Db(), other))
             if (other != stmt_ && sqlite3_stmt_busy(other)) sqlite3_reset(other);
     }
 }

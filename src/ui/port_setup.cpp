@@ -96,7 +96,8 @@ BOOL WINAPI ConfigurePort(LPSTR, HWND window, LPSTR portName) {
     if (ReadMonitorSettingString("Ports", name, settings.hostAddress) != 0) settings.hostAddress[0] = 0;
     if (ReadPortSettingString(name, "PrtQName", settings.queueName) != 0) settings.queueName[0] = 0;
     if (ReadPortSettingDword(name, "Protocol", &settings.protocol) != 0) settings.protocol = SpooledLpr;
-    if (ReadPortSettingDword(name, "SvrPort", &settings.serverPort) != 0) settings.serverPort = DEFAULT_SERVER_PORT;
+    if (ReadPortSettingDword(name, "SvrPort", &settings.serverPort) != 0)
+        settings.serverPort = DEFAULT_SERVER_PORT;
     LeaveMonitorLock();
     CopyText(settings.portName, sizeof settings.portName, name);
     settings.mode = ConfigureMode;

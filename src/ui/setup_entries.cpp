@@ -77,7 +77,8 @@ void CheckSetupEntries(HWND dialog, PortSettings *settings) {
             break;
         }
     const char *host = address;
-    if (queue[0] && !HasOnlyAllowedChars(queue, ALLOWED_SYMBOLS)) return Reject(dialog, IDS_INPUT_ERROR, IDC_ADDRESS);
+    if (queue[0] && !HasOnlyAllowedChars(queue, ALLOWED_SYMBOLS))
+        return Reject(dialog, IDS_INPUT_ERROR, IDC_ADDRESS);
     CopyText(settings->queueName, sizeof settings->queueName, queue);
     if (!host[0]) return Reject(dialog, IDS_INPUT_ERROR, IDC_ADDRESS);
     CopyText(settings->lookupHost, sizeof settings->lookupHost, host);
@@ -104,7 +105,8 @@ void SavePortSettings(HWND dialog, PortSettings *settings) {
         UINT port = GetDlgItemInt(dialog, IDC_PORT_NUMBER, &translated, FALSE);
         settings->serverPort = translated && port <= 65535 ? port : DEFAULT_SERVER_PORT;
     } else {
-        settings->protocol = IsDlgButtonChecked(dialog, IDC_BYTE_COUNT) == BST_CHECKED ? SpooledLpr : StreamedLpr;
+        settings->protocol =
+            IsDlgButtonChecked(dialog, IDC_BYTE_COUNT) == BST_CHECKED ? SpooledLpr : StreamedLpr;
     }
     char address[SETTINGS_TEXT_SIZE];
     GetDlgItemTextA(dialog, IDC_ADDRESS, address, sizeof address);

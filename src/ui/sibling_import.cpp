@@ -34,17 +34,20 @@ int ImportSiblingSettings(PortSettings *settings) {
     DWORD number = 0;
     settings->protocol = ReadNumber(key, "Protocol", &number) && number >= 1 && number <= 3 ? number : 1;
     number = 0;
-    settings->serverPort = ReadNumber(key, "RawPort", &number) && number <= 65535 ? number : DEFAULT_SERVER_PORT;
+    settings->serverPort =
+        ReadNumber(key, "RawPort", &number) && number <= 65535 ? number : DEFAULT_SERVER_PORT;
 
     char text[SETTINGS_TEXT_SIZE + 1];
     int queueLength = 0, addressLength = 0;
     settings->queueName[0] = 0;
     if (ReadText(key, "LPRQueue", text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {
         queueLength = TextLength(text);
-        if ((DWORD)queueLength <= kMaxQueueLength) CopyText(settings->queueName, sizeof settings->queueName, text);
+        if ((DWORD)queueLength <= kMaxQueueLength)
+            CopyText(settings->queueName, sizeof settings->queueName, text);
     }
     settings->portName[0] = 0;
-    if (ReadText(key, "PortName", text) && IsValidPortNameText(text) && TextLength(text) <= MAX_PORT_NAME_LENGTH)
+    if (ReadText(key, "PortName", text) && IsValidPortNameText(text) &&
+        TextLength(text) <= MAX_PORT_NAME_LENGTH)
         CopyText(settings->portName, sizeof settings->portName, text);
     settings->hostAddress[0] = 0;
     if (ReadText(key, "IPAddress", text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {

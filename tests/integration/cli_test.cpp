@@ -175,7 +175,8 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
         {{"--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"}, input},
         {{"--name", "ZED", "--address", "10.0.0.3"}, "The port you have just entered already exists."},
         {{"--name", "LPT1", "--address", "10.0.0.3"},
-         "The port you have just entered cannot be set.\nPart of the port name is same as the existing port name."},
+         "The port you have just entered cannot be set.\nPart of the port name is same as the existing port "
+         "name."},
     };
     for (const PortAddCase &c : cases) {
         std::vector<std::string> args = {"port", "add"};
@@ -186,13 +187,15 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
             EXPECT_EQ(r.out, "added " + c.fields[1] + "\n");
         } else {
             EXPECT_EQ(r.status, 1) << c.fields[1];
-            EXPECT_EQ(r.err.find(std::string("Error for QV TCP/IP Quorvane Port Setup: ") + c.message + "\n"), 0u)
+            EXPECT_EQ(r.err.find(std::string("Error for QV TCP/IP Quorvane Port Setup: ") + c.message + "\n"),
+                      0u)
                 << c.fields[1] << ": " << r.err;
         }
     }
     unsetenv("QVLMR_HOSTS");
     std::string reg = Export();
-    EXPECT_NE(reg.find("\\Ports\\lp1]\n\"PrtQName\"=hex(1):6c,70\n\"Protocol\"=dword:00000001\n\n"), std::string::npos)
+    EXPECT_NE(reg.find("\\Ports\\lp1]\n\"PrtQName\"=hex(1):6c,70\n\"Protocol\"=dword:00000001\n\n"),
+              std::string::npos)
         << reg;
     EXPECT_NE(reg.find("\"lp1\"=hex(1):31,30,2e,31,2e,32,2e,33\n"), std::string::npos) << "10.1.2.3";
     EXPECT_NE(reg.find("\"SvrPort\"=dword:0000238c"), std::string::npos) << "65536 saves 9100";
@@ -202,8 +205,9 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
     ToolResult r = Tool({"port", "configure", "R1", "--lpr", "--no-byte-count"});
     EXPECT_EQ(r.status, 0) << r.err;
     reg = Export();
-    EXPECT_NE(reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000002\n\"SvrPort\"=dword:0000238c"),
-              std::string::npos)
+    EXPECT_NE(
+        reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000002\n\"SvrPort\"=dword:0000238c"),
+        std::string::npos)
         << reg;
     r = Tool({"port", "configure", "r1", "--name", "other"});
     EXPECT_EQ(r.status, 1);

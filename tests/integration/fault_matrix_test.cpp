@@ -22,8 +22,8 @@ struct FaultCase {
 };
 
 const FaultCase kCases[] = {
-    {"SpooledResetInDataThenBack", 1, Misbehaviour::CloseInDataFile, 5000, true, false, false, Fix::AtFirstWait,
-     false, 1},
+    {"SpooledResetInDataThenBack", 1, Misbehaviour::CloseInDataFile, 5000, true, false, false,
+     Fix::AtFirstWait, false, 1},
     {"SpooledClosesInControlThenBack", 1, Misbehaviour::CloseInControlFile, 10, false, false, false,
      Fix::AtFirstWait, false, 1},
     {"SpooledSlowPrinter", 1, Misbehaviour::None, 0, false, true, false, Fix::Never, false, 0},
@@ -34,7 +34,8 @@ const FaultCase kCases[] = {
      false, 0},
     {"StreamedClosesInControlThenBack", 2, Misbehaviour::CloseInControlFile, 10, false, false, false,
      Fix::AtFirstWait, false, 1},
-    {"StreamedClosesInData", 2, Misbehaviour::CloseInDataFile, 5000, false, false, false, Fix::Never, true, 0},
+    {"StreamedClosesInData", 2, Misbehaviour::CloseInDataFile, 5000, false, false, false, Fix::Never, true,
+     0},
     {"StreamedResetInData", 2, Misbehaviour::CloseInDataFile, 5000, true, false, false, Fix::Never, true, 0},
     {"StreamedSlowPrinter", 2, Misbehaviour::None, 0, false, true, false, Fix::Never, false, 0},
     {"StreamedPrinterStartsLate", 2, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
@@ -87,7 +88,8 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
     EXPECT_FALSE(qvhost::GetJob(job, &v)) << "reported sent: the job left the queue";
     std::vector<std::string> texts = Texts();
     if (f.mode != 1) {
-        EXPECT_EQ(texts, std::vector<std::string>{"Deleting..."}) << "the direct path shows no text until the end";
+        EXPECT_EQ(texts, std::vector<std::string>{"Deleting..."})
+            << "the direct path shows no text until the end";
     } else {
         ASSERT_FALSE(texts.empty());
         EXPECT_EQ(texts.back(), "Deleting...");
@@ -99,7 +101,8 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
     int whole = 0;
     for (const Conversation &c : printer().Conversations())
         if (c.dataFile == data && (f.mode == 3 || c.complete)) ++whole;
-    EXPECT_EQ(whole, f.writeFails ? 0 : 1) << "delivered whole exactly once, or not at all when WritePort failed";
+    EXPECT_EQ(whole, f.writeFails ? 0 : 1)
+        << "delivered whole exactly once, or not at all when WritePort failed";
     EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_EQ(qvhost::OpenSockets(), 0);
     EXPECT_EQ(qvhost::OpenFileHandles(), 0);
@@ -107,6 +110,8 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<FaultCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
     EXPECT_FALSE(ControlEnabled(d, IDOK)) << "the start's own updates apply the rule";
     EXPECT_EQ(FocusedControl(d), IDC_PORT_NAME);
     EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_PORT_NAME, IDC_ADDRESS, IDC_LPR, IDC_RAW, IDC_BYTE_COUNT,
-                                              IDC_PORT_NUMBER, IDOK, IDCANCEL, IDC_ABOUT}));
+                                             IDC_PORT_NUMBER, IDOK, IDCANCEL, IDC_ABOUT}));
 
     EXPECT_TRUE(TypeText(d, IDC_PORT_NAME, "new"));
     EXPECT_FALSE(ControlEnabled(d, IDOK));
@@ -128,7 +128,8 @@ TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
     std::vector<InputAttachment> a = InputAttachments();
     ASSERT_EQ(a.size(), 2u);
     EXPECT_TRUE(a[0].from == call.thread() && a[0].to == owner && a[0].attach);
-    EXPECT_TRUE(a[1].from == owner && a[1].to == call.thread() && !a[1].attach) << "detached in reverse order";
+    EXPECT_TRUE(a[1].from == owner && a[1].to == call.thread() && !a[1].attach)
+        << "detached in reverse order";
     EXPECT_EQ(PortsValue("new"), "<none>");
     DestroyTopWindow(parent);
 }
@@ -214,7 +215,8 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
 }
 
 TEST_F(PortSetupTest, RawPortNumberRangeIsSettledWhenSaving) {
-    const std::pair<const char *, DWORD> cases[] = {{"65536", 9100}, {"0", 0}, {"65535", 65535}, {"00515", 515}};
+    const std::pair<const char *, DWORD> cases[] = {
+        {"65536", 9100}, {"0", 0}, {"65535", 65535}, {"00515", 515}};
     int n = 0;
     for (auto &c : cases) {
         std::string name = "RAW" + std::to_string(++n);
@@ -332,11 +334,19 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
 }
 
 TEST_F(PortSetupTest, HelpShowsEachControlsContext) {
-    const std::pair<int, DWORD> contexts[] = {
-        {IDC_PORT_NAME, 450},  {IDC_PORT_NAME_LABEL, 450}, {IDC_ADDRESS, 451},        {IDC_ADDRESS_LABEL, 451},
-        {IDOK, 452},           {IDCANCEL, 453},            {IDC_ABOUT, 454},          {IDC_PROTOCOL_GROUP, 455},
-        {IDC_PORT_NUMBER, 456}, {IDC_PORT_NUMBER_LABEL, 456}, {IDC_BYTE_COUNT, 457},  {IDC_LPR, 460},
-        {IDC_RAW, 461}};
+    const std::pair<int, DWORD> contexts[] = {{IDC_PORT_NAME, 450},
+                                              {IDC_PORT_NAME_LABEL, 450},
+                                              {IDC_ADDRESS, 451},
+                                              {IDC_ADDRESS_LABEL, 451},
+                                              {IDOK, 452},
+                                              {IDCANCEL, 453},
+                                              {IDC_ABOUT, 454},
+                                              {IDC_PROTOCOL_GROUP, 455},
+                                              {IDC_PORT_NUMBER, 456},
+                                              {IDC_PORT_NUMBER_LABEL, 456},
+                                              {IDC_BYTE_COUNT, 457},
+                                              {IDC_LPR, 460},
+                                              {IDC_RAW, 461}};
     SetupCall call = SetupCall::Add(monitor_);
     HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
     ASSERT_NE(d, nullptr);

@@ -53,8 +53,8 @@ class SiblingImportTest : public MonitorTest {
 };
 
 TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
-    Propose(Dword("Protocol", 3) + Dword("RawPort", 0) + Quoted("LPRQueue", "q1") + Quoted("PortName", "SIB") +
-            Quoted("IPAddress", "10.0.0.9"));
+    Propose(Dword("Protocol", 3) + Dword("RawPort", 0) + Quoted("LPRQueue", "q1") +
+            Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
     SetupCall call = SetupCall::Add(monitor_, "qv tcp/ip LMR port");  // A to Z in any case
     ASSERT_TRUE(call.Finished());
     EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
@@ -104,10 +104,12 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
          "10.0.0.9", 1, 9100},
         {"name of 41", Quoted("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
         {"name with a backslash", Quoted("PortName", "a\\\\b") + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name of 300 bytes", Quoted("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name of 300 bytes", Quoted("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1,
+         9100},
         {"name of 256 bytes, no terminator", Binary("PortName", std::string(256, 'n')) + addr, false, "",
          "10.0.0.9", 1, 9100},
-        {"address with no terminator", name + Binary("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1, 9100},
+        {"address with no terminator", name + Binary("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
+         9100},
         {"queue 100 + address 28", name + q100 + Quoted("IPAddress", std::string(28, 'h')), true, "PX",
          std::string(28, 'h'), 1, 9100},
         {"address of 129", name + Quoted("LPRQueue", "q") + Quoted("IPAddress", std::string(129, 'h')), false,

@@ -59,7 +59,8 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
     REQUIRE_RESERVED_PORTS();
     const std::vector<PortPlan> ports = {{"LPR1", 1}, {"LPR2", 1}, {"LPR3", 1}, {"LPR4", 1},
                                          {"STR1", 2}, {"STR2", 2}, {"RAW1", 3}, {"RAW2", 3}};
-    for (const PortPlan &p : ports) AddPortValue(p.name, "127.0.0.1", p.protocol, p.protocol == 3 ? 9105 : -1);
+    for (const PortPlan &p : ports)
+        AddPortValue(p.name, "127.0.0.1", p.protocol, p.protocol == 3 ? 9105 : -1);
     AddPortValue("SPARE", "10.9.9.9", 1);
     ASSERT_TRUE(StartMonitor());
     // real time: a held job looks at its status once a second, as on Windows, instead of
@@ -105,7 +106,8 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
             DWORD needed = 0, count = 0;
             monitor_.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
             std::vector<BYTE> buf(needed + 256);
-            if (monitor_.pfnEnumPorts(nullptr, 2, buf.data(), (DWORD)buf.size(), &needed, &count) && count >= 9)
+            if (monitor_.pfnEnumPorts(nullptr, 2, buf.data(), (DWORD)buf.size(), &needed, &count) &&
+                count >= 9)
                 ++listings;
             std::this_thread::yield();
         }

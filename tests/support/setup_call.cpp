@@ -34,8 +34,8 @@ SetupCall SetupCall::Configure(MONITOR &monitor, const std::string &portName, HW
 SetupCall::~SetupCall() {
     if (!worker_.joinable()) return;
     // a dialog still open would hold the thread: close it as a user would
-    for (int round = 0; round < 200 && done_.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready;
-         ++round)
+    for (int round = 0;
+         round < 200 && done_.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++round)
         for (int templateId : {500, 400, 401})
             if (HWND d = qvhost::WaitForDialog(templateId, thread_, 0)) qvhost::ClickButton(d, IDCANCEL);
     worker_.join();

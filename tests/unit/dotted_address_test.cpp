@@ -21,12 +21,12 @@ TEST(DottedAddress, LeadingZerosAreDroppedOctetByOctet) {
         int result;
     } cases[] = {
         {"010.001.002.003", "10.1.2.3", 1},
-        {"0001.2.3.4", "1.2.3.4", 1},      // more than three digits: the last three count
-        {"1.2.3.4", "1.2.3.4", 1},         // rewritten to itself
-        {"1.2.3", "1.2.3", 0},             // shorter than seven characters
-        {"1.2.3.4.5", "1.2.3.4", 1},       // the four first octets only
-        {"1..2.3.4", "1..2.3.4", 0},       // an empty octet
-        {"0x0a.1.1.1", "0x0a.1.1.1", 0},   // a letter: left as typed
+        {"0001.2.3.4", "1.2.3.4", 1},     // more than three digits: the last three count
+        {"1.2.3.4", "1.2.3.4", 1},        // rewritten to itself
+        {"1.2.3", "1.2.3", 0},            // shorter than seven characters
+        {"1.2.3.4.5", "1.2.3.4", 1},      // the four first octets only
+        {"1..2.3.4", "1..2.3.4", 0},      // an empty octet
+        {"0x0a.1.1.1", "0x0a.1.1.1", 0},  // a letter: left as typed
         {"1.2.3.4 ", "1.2.3.4 ", 0},
         {"999.999.999.999", "999.999.999.999", 1},
     };
@@ -48,8 +48,10 @@ TEST(DottedAddress, OctetOf128CharactersLeavesTheTextAlone) {
 }
 
 TEST(DottedAddress, FormNeedsThreeDotsInsideAndInetAddr) {
-    for (const char *yes : {"10.1.2.3", "010.001.002.003", "0x0a.1.1.1"}) EXPECT_TRUE(IsDottedAddressForm(yes)) << yes;
-    for (const char *no : {"1.2.3", ".1.2.3", "1.2.3.", "1..2.3", "1.2.3.4.5", "255.255.255.255", "printer1", ""})
+    for (const char *yes : {"10.1.2.3", "010.001.002.003", "0x0a.1.1.1"})
+        EXPECT_TRUE(IsDottedAddressForm(yes)) << yes;
+    for (const char *no :
+         {"1.2.3", ".1.2.3", "1.2.3.", "1..2.3", "1.2.3.4.5", "255.255.255.255", "printer1", ""})
         EXPECT_FALSE(IsDottedAddressForm(no)) << no;
 }
 

@@ -107,7 +107,8 @@ bool Listen(Listener *l, int port) {
     a.sin_family = AF_INET;
     a.sin_port = htons((u_short)port);
     a.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return l->socket != INVALID_SOCKET && bind(l->socket, (sockaddr *)&a, sizeof a) == 0 && listen(l->socket, 1) == 0;
+    return l->socket != INVALID_SOCKET && bind(l->socket, (sockaddr *)&a, sizeof a) == 0 &&
+           listen(l->socket, 1) == 0;
 }
 
 // ---- checks ----------------------------------------------------------------------------
@@ -133,7 +134,8 @@ void CheckEnumeration(MONITOR &m) {
     bool ok;
     std::string names = PortNames(m, &needed, &count, &ok);
     DWORD expected = 3 * sizeof(PORT_INFO_1A) + sizeof "SMOKE" + sizeof "LPRX" + sizeof "DELME";
-    Check(ok && names == "DELME,LPRX,SMOKE", "EnumPorts level 1 lists the ports of the .reg: %s", names.c_str());
+    Check(ok && names == "DELME,LPRX,SMOKE", "EnumPorts level 1 lists the ports of the .reg: %s",
+          names.c_str());
     Check(needed == expected, "EnumPorts level 1 needs %lu bytes (%lu expected)", needed, expected);
     needed = count = 0;
     m.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
@@ -150,9 +152,10 @@ void CheckEnumeration(MONITOR &m) {
     Check(m.pfnDeletePort(nullptr, nullptr, (LPSTR) "delme"), "DeletePort of DELME (named in other case)");
     names = PortNames(m, &needed, &count, &ok);
     HKEY key;
-    bool keyGone = RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                                 "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\DELME",
-                                 0, KEY_READ, &key) != ERROR_SUCCESS;
+    bool keyGone =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\DELME",
+                      0, KEY_READ, &key) != ERROR_SUCCESS;
     Check(ok && names == "LPRX,SMOKE" && keyGone, "after DeletePort: %s, settings key gone", names.c_str());
 }
 
@@ -164,7 +167,8 @@ bool MakePrinter(const std::string &ppd, std::string *name, DWORD *jobId, HANDLE
     driver.pDriverPath = (LPSTR) "wineps.drv";
     driver.pDataFile = (LPSTR)ppd.c_str();
     driver.pConfigFile = (LPSTR) "wineps.drv";
-    if (!AddPrinterDriverA(nullptr, 3, (LPBYTE)&driver) && GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
+    if (!AddPrinterDriverA(nullptr, 3, (LPBYTE)&driver) &&
+        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
         return false;
     PRINTER_INFO_2A info = {};
     info.pPrinterName = (LPSTR) "QV Smoke";
@@ -204,8 +208,8 @@ void CheckRawJob(MONITOR &m, const std::string &ppd) {
     Check(opened && started && wrote && ended && written == data.size(),
           "mode-3 job: OpenPort, StartDocPort, WritePort (%lu bytes), EndDocPort, ClosePort", written);
     WaitForSingleObject(thread, 30000);
-    Check(l.received == data, "the printer received the %u bytes exactly (%u received)", (unsigned)data.size(),
-          (unsigned)l.received.size());
+    Check(l.received == data, "the printer received the %u bytes exactly (%u received)",
+          (unsigned)data.size(), (unsigned)l.received.size());
     Check(l.peerPort >= 600 && l.peerPort <= 1023, "from the reserved local port %d", l.peerPort);
     Note("the platform's spooler keeps no job status text, so the job is checked by its bytes on the wire");
     closesocket(l.socket);
@@ -259,7 +263,8 @@ DWORD WINAPI ConfigureDialogUser(LPVOID) {
 // input the setup operations attach to.
 HWND spoolerWindow;
 DWORD WINAPI SpoolerWindowThread(LPVOID ready) {
-    spoolerWindow = CreateWindowA("STATIC", "Printers", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    spoolerWindow =
+        CreateWindowA("STATIC", "Printers", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     SetEvent((HANDLE)ready);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);

@@ -17,8 +17,8 @@ const int kLookupPatienceMs = 60000;
 struct Fields {
     bool hasName = false, hasAddress = false, hasPortNumber = false;
     std::string name, address, portNumber;
-    int protocol = 0;   // 0 as shown, 1 LPR, 3 Raw
-    int byteCount = -1; // -1 as shown
+    int protocol = 0;    // 0 as shown, 1 LPR, 3 Raw
+    int byteCount = -1;  // -1 as shown
     bool cancel = false;
 };
 
@@ -90,7 +90,8 @@ bool PlayUser(HWND dialog, const Fields &f) {
 
 // Runs one setup operation on this thread while a driver plays the dialog of templateId.
 template <typename Operation>
-BOOL RunWithDialog(int templateId, const Fields &fields, bool *sawDialog, bool *okClosed, Operation operation) {
+BOOL RunWithDialog(int templateId, const Fields &fields, bool *sawDialog, bool *okClosed,
+                   Operation operation) {
     qvhost::SetMessageBoxHook([](const qvhost::MessageBoxRecord &box) {
         fprintf(stderr, "%s: %s\n", box.caption.c_str(), box.text.c_str());
     });
@@ -114,7 +115,8 @@ BOOL RunWithDialog(int templateId, const Fields &fields, bool *sawDialog, bool *
 
 int CmdPortAdd(Args &args) {
     Fields fields;
-    if (!TakeFields(args, &fields) || !args.empty()) return Usage(std::string("usage: qvlmr port add [FIELDS]\n") + kFieldsUsage);
+    if (!TakeFields(args, &fields) || !args.empty())
+        return Usage(std::string("usage: qvlmr port add [FIELDS]\n") + kFieldsUsage);
     MONITOR *monitor = LoadMonitor();
     if (!monitor) return 1;
     std::vector<std::string> before = PortNames(monitor);
@@ -127,7 +129,8 @@ int CmdPortAdd(Args &args) {
     for (const std::string &name : PortNames(monitor)) {
         bool isNew = true;
         for (const std::string &old : before) isNew = isNew && old != name;
-        if (isNew) printf("added %s%s\n", name.c_str(), sawDialog ? "" : " (proposed by the client's settings)");
+        if (isNew)
+            printf("added %s%s\n", name.c_str(), sawDialog ? "" : " (proposed by the client's settings)");
     }
     return 0;
 }
@@ -140,7 +143,8 @@ int CmdPortConfigure(Args &args) {
     MONITOR *monitor = LoadMonitor();
     if (!monitor) return 1;
     bool known = false;
-    for (const std::string &port : PortNames(monitor)) known = known || lstrcmpiA(port.c_str(), name.c_str()) == 0;
+    for (const std::string &port : PortNames(monitor))
+        known = known || lstrcmpiA(port.c_str(), name.c_str()) == 0;
     if (!known) return Fail("no port named '" + name + "'");
     bool sawDialog = false, okClosed = false;
     RunWithDialog(kSetupConfigure, fields, &sawDialog, &okClosed,
@@ -178,7 +182,8 @@ int CmdAbout(Args &args) {
     if (lines.empty()) return Fail("the About box did not paint");
     for (const qvhost::TextRecord &t : lines) {
         if (layout)
-            printf("%d,%d\t%s %d/%d\t%s\n", t.x, t.y, t.font.face.c_str(), t.font.height, t.font.weight, t.text.c_str());
+            printf("%d,%d\t%s %d/%d\t%s\n", t.x, t.y, t.font.face.c_str(), t.font.height, t.font.weight,
+                   t.text.c_str());
         else
             printf("%s\n", t.text.c_str());
     }
