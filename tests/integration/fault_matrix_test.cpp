@@ -1,6 +1,8 @@
 // Printer faults against each delivery mode, through the MONITOR table on the virtual clock:
 // the calls' results, the waits, the status texts, what the printer ends up with (whole
 // exactly once, or never reported as delivered), and nothing left open.
+#include <set>
+
 #include "print_fixture.h"
 
 namespace {
@@ -107,6 +109,82 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
     EXPECT_EQ(qvhost::OpenSockets(), 0);
     EXPECT_EQ(qvhost::OpenFileHandles(), 0);
     EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+}
+
+class DirectPathTest : public PrintTest {};
+
+// The streamed prologue writes its control file to the spool directory: when that fails the
+// job is held, paused by the monitor, with no text, until the user resumes or deletes it.
+TEST_F(DirectPathTest, StreamedControlFileFailureHoldsUntilResumedOrDeleted) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("S", "127.0.0.1", 2);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    qvhost::FailFileCreate(".ctf", true);
+    DWORD job = QueueJob("S");
+    int holds = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        qvhost::JobView v;
+        if (s.select || s.ms != 1000 || !qvhost::GetJob(job, &v) || !(v.status & JOB_STATUS_PAUSED)) return;
+        if (++holds == 2) {
+            qvhost::FailFileCreate(".ctf", false);
+            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+        }
+    });
+    std::string data = Bytes(70000, 5);
+    PrintResult r = Print("S", job, data);
+    EXPECT_TRUE(r.started && r.written && r.ended);
+    EXPECT_EQ(holds, 2) << "held, paused by the monitor, until resumed";
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    EXPECT_EQ(Lpd().Conversations().back().dataFile, data);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Deleting..."});
+
+    qvhost::FailFileCreate(".ctf", true);
+    job = QueueJob("S");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        qvhost::JobView v;
+        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && (v.status & JOB_STATUS_PAUSED))
+            qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    r = Print("S", job, data);
+    qvhost::SetSleepHook(nullptr);
+    EXPECT_FALSE(r.started) << "deleted while held: StartDocPort fails";
+    EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
+}
+
+// PortNum and SeqNum kept in memory when the registry refuses them: every job still goes
+// out from a fresh local port, streamed jobs with distinct numbers.
+TEST_F(DirectPathTest, RegistryRefusingTheCountersKeepsThemInMemory) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("S", "127.0.0.1", 2);
+    AddPortValue("R", "127.0.0.1", 3, 9108);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    Raw(9108);
+    qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
+    for (int i = 0; i < 3; ++i) {
+        for (const char *port : {"S", "R"}) {
+            DWORD job = QueueJob(port);
+            PrintResult r = Print(port, job, "job " + std::to_string(i));
+            EXPECT_TRUE(r.started && r.written && r.ended) << port << i;
+        }
+    }
+    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
+    ASSERT_TRUE(Raw().WaitForConversations(3, 5000));
+    std::set<int> sources;
+    std::set<std::string> numbers;
+    for (const Conversation &c : Lpd().Conversations()) {
+        sources.insert(c.sourcePort);
+        numbers.insert(c.controlHeader.substr(c.controlHeader.find("cfA"), 6));
+    }
+    for (const Conversation &c : Raw().Conversations()) sources.insert(c.sourcePort);
+    EXPECT_EQ(sources.size(), 6u) << "a fresh local port for each connection";
+    EXPECT_EQ(numbers.size(), 3u) << "distinct job numbers";
+    DWORD stored;
+    EXPECT_FALSE(ReadDword("Config", "PortNum", &stored)) << "nothing reached the registry";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
