@@ -25,6 +25,16 @@ BOOL HasBackslash(const char *text) {
     return FALSE;
 }
 
+// Ends the text at its first colon; returns what followed it ("" when there was none).
+const char *CutAtColon(char *text) {
+    for (char *p = text; *p; ++p)
+        if (*p == ':') {
+            *p = 0;
+            return p + 1;
+        }
+    return "";
+}
+
 void Reject(HWND dialog, UINT textId, int focusId) {
     EnableSetupControls(dialog, TRUE);
     if (textId) ShowSetupError(dialog, textId);
@@ -69,13 +79,7 @@ void CheckSetupEntries(HWND dialog, PortSettings *settings) {
 
     char address[SETTINGS_TEXT_SIZE];
     GetDlgItemTextA(dialog, IDC_ADDRESS, address, sizeof address);
-    const char *queue = "";
-    for (char *p = address; *p; ++p)
-        if (*p == ':') {
-            *p = 0;
-            queue = p + 1;
-            break;
-        }
+    const char *queue = CutAtColon(address);
     const char *host = address;
     if (queue[0] && !HasOnlyAllowedChars(queue, ALLOWED_SYMBOLS))
         return Reject(dialog, IDS_INPUT_ERROR, IDC_ADDRESS);
@@ -110,11 +114,7 @@ void SavePortSettings(HWND dialog, PortSettings *settings) {
     }
     char address[SETTINGS_TEXT_SIZE];
     GetDlgItemTextA(dialog, IDC_ADDRESS, address, sizeof address);
-    for (char *p = address; *p; ++p)
-        if (*p == ':') {
-            *p = 0;
-            break;
-        }
+    CutAtColon(address);
     CopyText(settings->hostAddress, sizeof settings->hostAddress, address);
     GetDlgItemTextA(dialog, IDC_PORT_NAME, settings->portName, sizeof settings->portName);
 
