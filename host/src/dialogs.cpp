@@ -214,6 +214,15 @@ Control *InputControl(Dialog *d, int id) {
     return c && c->enabled ? c : nullptr;
 }
 
+// An enabled, writable edit field, given the focus as a click into it would.
+Control *FocusEditable(Dialog *d, int id) {
+    Control *c = InputControl(d, id);
+    if (!c || !c->Is("Edit") || (c->style & ES_READONLY)) return nullptr;
+    std::lock_guard<std::mutex> lock(M().mu);
+    d->focus = c->hwnd;
+    return c;
+}
+
 void ClickOn(Dialog *d, Control *c) {
     {
         std::lock_guard<std::mutex> lock(M().mu);
@@ -312,12 +321,8 @@ bool WaitDialogIdle(HWND dialog, int timeoutMs) {
 
 bool TypeText(HWND dialog, int id, const std::string &text) {
     return Act(dialog, [id, text](Dialog *d) {
-        Control *c = InputControl(d, id);
-        if (!c || !c->Is("Edit") || (c->style & ES_READONLY)) return false;
-        {
-            std::lock_guard<std::mutex> lock(M().mu);
-            d->focus = c->hwnd;
-        }
+        Control *c = FocusEditable(d, id);
+        if (!c) return false;
         bool selected = true;  // the whole text, as a click into the field and Ctrl+A leave it
         if (text.empty() && !c->text.empty()) ChangeText(d->hwnd, id, "", true);
         for (char ch : text) {
@@ -333,12 +338,8 @@ bool TypeText(HWND dialog, int id, const std::string &text) {
 
 bool PasteText(HWND dialog, int id, const std::string &text) {
     return Act(dialog, [id, text](Dialog *d) {
-        Control *c = InputControl(d, id);
-        if (!c || !c->Is("Edit") || (c->style & ES_READONLY)) return false;
-        {
-            std::lock_guard<std::mutex> lock(M().mu);
-            d->focus = c->hwnd;
-        }
+        Control *c = FocusEditable(d, id);
+        if (!c) return false;
         ChangeText(d->hwnd, id, text.substr(0, std::min(text.size(), c->limit)), true);
         return true;
     });
