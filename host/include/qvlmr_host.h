@@ -188,6 +188,9 @@ int OpenFileHandles();
 int OpenSockets();
 int OpenPrinterHandles();
 int OpenRegistryKeys();
+// send and recv calls made so far by this process, would-blocks included.
+size_t SendCalls();
+size_t ReceiveCalls();
 
 // ---- .reg text --------------------------------------------------------------------------
 bool ImportRegText(const std::string &text, std::string *error);

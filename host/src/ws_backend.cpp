@@ -17,6 +17,8 @@ std::map<uintptr_t, bool> g_sockets;  // open sockets; true while a connect is p
 std::mutex g_hostsLock;
 std::map<std::string, std::string> g_hostEntries;
 bool g_onlyEntries = false;
+std::atomic<size_t> g_sendCalls{0};
+std::atomic<size_t> g_recvCalls{0};
 
 long Wsa(long negErrno) {
     return -(long)qvnet::ToWsaError((int)-negErrno);
@@ -34,6 +36,12 @@ void NoteWouldBlock(long wsa) {
 }  // namespace
 
 namespace qvhost {
+size_t SendCalls() {
+    return g_sendCalls;
+}
+size_t ReceiveCalls() {
+    return g_recvCalls;
+}
 void AddHostEntry(const std::string &name, const std::string &dotted) {
     std::lock_guard<std::mutex> lock(g_hostsLock);
     g_hostEntries[Lower(name)] = dotted;
@@ -84,6 +92,7 @@ int Connect(uintptr_t s, uint32_t addrNet, uint16_t portNet) {
 }
 
 long Send(uintptr_t s, const void *buf, long len) {
+    ++g_sendCalls;
     long n = qvnet::Send((int)s, buf, (size_t)len);
     if (n >= 0) return n;
     NoteWouldBlock(Wsa(n));
@@ -91,6 +100,7 @@ long Send(uintptr_t s, const void *buf, long len) {
 }
 
 long Recv(uintptr_t s, void *buf, long len, bool peek) {
+    ++g_recvCalls;
     long n = qvnet::Recv((int)s, buf, (size_t)len, peek);
     if (n >= 0) return n;
     NoteWouldBlock(Wsa(n));

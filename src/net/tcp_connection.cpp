@@ -32,6 +32,17 @@ int CheckJob(PortRecord *record, int tries) {
     return 0;
 }
 
+// select on the record's socket alone, in the write or the read set: the count of ready
+// sockets (0 or 1), or SOCKET_ERROR.
+int SelectOne(PortRecord *record, BOOL forWrite, struct timeval timeout) {
+    fd_set set = {};
+    FD_ZERO(&set);
+    FD_SET(record->socket, &set);
+    int ready = select((int)record->socket + 1, forWrite ? 0 : &set, forWrite ? &set : 0, 0, &timeout);
+    if (ready > 0 && !FD_ISSET(record->socket, &set)) return 0;
+    return ready;
+}
+
 int WaitOn(PortRecord *record, int maxPolls, BOOL forWrite) {
     struct timeval poll;
     poll.tv_sec = (long)record->waitSeconds;
@@ -40,15 +51,25 @@ int WaitOn(PortRecord *record, int maxPolls, BOOL forWrite) {
     for (;;) {
         int stop = CheckJob(record, JOB_TRIES);
         if (stop) return stop;
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(record->socket, &set);
-        struct timeval timeout = poll;
-        int ready = select((int)record->socket + 1, forWrite ? 0 : &set, forWrite ? &set : 0, 0, &timeout);
+        int ready = SelectOne(record, forWrite, poll);
         if (ready == SOCKET_ERROR) return WAIT_SELECT_FAILED;
-        if (ready > 0 && FD_ISSET(record->socket, &set)) return WAIT_READY;
+        if (ready > 0) return WAIT_READY;
         if (maxPolls != 0 && ++polls >= maxPolls) return WAIT_POLLS_USED;
     }
+}
+
+// A blocked call before the next job check is due waits on its socket for the rest of the
+// interval instead of being retried at once: a printer reads far slower than the network,
+// and retrying would take the whole processor from the spooler's machine for as long as
+// the printer reads. Returns select's result; a ready socket or the time passing both
+// lead to the call being made again.
+int WaitUntilCheckDue(PortRecord *record, DWORD now, BOOL forWrite) {
+    DWORD elapsed = now - record->statusTick;
+    DWORD left = record->statusInterval > elapsed ? record->statusInterval - elapsed : 0;
+    struct timeval timeout;
+    timeout.tv_sec = (long)(left / 1000);
+    timeout.tv_usec = (long)(left % 1000) * 1000;
+    return SelectOne(record, forWrite, timeout);
 }
 
 // Sends or receives the whole buffer on the non-blocking socket.
@@ -77,6 +98,9 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
                     SetWaitOutcome(record, outcome, failCode);
                     return -1;
                 }
+            } else if (WaitUntilCheckDue(record, now, sending) == SOCKET_ERROR) {
+                SetOutcome(record, CLASS_FAILURE, failCode);
+                return -1;
             }
             continue;
         }

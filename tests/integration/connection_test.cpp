@@ -156,7 +156,7 @@ TEST_F(ConnectionTest, PausingAStalledTransferEndsItWithinOnePollAndResumeSendsA
     int pollsAfterPause = -1, pollsAtPause = 0;
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
         size_t polls = qvhost::CountSleeps(1000, true);
-        if (s.select && polls == 3) {
+        if (s.select && s.ms == 1000 && polls == 3) {
             pollsAtPause = (int)polls;
             qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
         }
@@ -199,6 +199,31 @@ TEST_F(ConnectionTest, DeletingAStalledRawJobEndsTheWrite) {
     ASSERT_TRUE(Raw().WaitForConversations(1, 5000));
     EXPECT_TRUE(Raw().Conversations()[0].reset);
     EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
+TEST_F(ConnectionTest, APrinterThatStopsReadingIsWaitedOnNotPolledInALoop) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("raw", "127.0.0.1", 3, 9105);
+    ASSERT_TRUE(StartMonitor());
+    Raw(9105).SetReading(false);
+    DWORD job = QueueJob("raw");
+    size_t sendsAtStart = qvhost::SendCalls(), sendsInStall = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (s.select && qvhost::CountSleeps(1000, true) == 4 && !sendsInStall) {
+            sendsInStall = qvhost::SendCalls() - sendsAtStart;
+            Raw().SetReading(true);
+        }
+    });
+    std::string data = Bytes(16 << 20, 7);
+    PrintResult r = Print("raw", job, data, 2, "Report", data.size());
+    EXPECT_TRUE(r.written);
+    EXPECT_TRUE(r.ended);
+    // Four seconds without the printer reading: a few calls fill the socket, then each
+    // second brings at most one more.
+    EXPECT_GT(sendsInStall, 0u);
+    EXPECT_LE(sendsInStall, 8u);
+    ASSERT_TRUE(Raw().WaitForConversations(1, 10000));
+    EXPECT_TRUE(Raw().Conversations()[0].received == data);
 }
 
 TEST_F(ConnectionTest, JobVanishingDuringAWaitIsGivenUp) {
