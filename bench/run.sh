@@ -1,26 +1,50 @@
 #!/usr/bin/env bash
 # Delivery benchmarks: qvlmr print in modes 1, 2 and 3 beside a plain socket copy and the
 # CUPS lpd and socket backends, all into one loopback sink that verifies every byte.
-# Usage: bench/run.sh [--quick] [--write]   (--write puts the table into docs/benchmarks.md)
+# Usage: bench/run.sh [--quick] [--write] [--baseline REV]
+#   --write         puts the report into docs/benchmarks-last-run.md
+#   --baseline REV  also measures the monitor as built from REV (a git revision), side by side
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-quick=0; write=0
-for a in "$@"; do case $a in --quick) quick=1 ;; --write) write=1 ;; *) echo "usage: bench/run.sh [--quick] [--write]" >&2; exit 2 ;; esac; done
+quick=0; write=0; baseline=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quick) quick=1 ;;
+    --write) write=1 ;;
+    --baseline) [ $# -ge 2 ] || { echo "bench/run.sh: --baseline needs a revision" >&2; exit 2; }; baseline=$2; shift ;;
+    *) echo "usage: bench/run.sh [--quick] [--write] [--baseline REV]" >&2; exit 2 ;;
+  esac
+  shift
+done
 
 if [ -z "${QVLMR_BENCH_INSIDE:-}" ]; then
   [ "$(id -u)" = 0 ] || { echo "bench/run.sh: needs root (reserved ports, port 515)" >&2; exit 1; }
-  scripts/setup.sh cups-daemon cups-client socat time bc >/dev/null
+  scripts/setup.sh cups socat time bc >/dev/null
   cmake --preset host-release >/dev/null && cmake --build --preset host-release -j"$(nproc)" >/dev/null
-  exec env QVLMR_BENCH_INSIDE=1 unshare --net bash "$0" "$@"
+  if [ -n "$baseline" ]; then
+    # The same benchmark tools, the monitor and its spooler as they were at REV.
+    tree="$root/build/baseline-src"
+    rm -rf "$tree"; git worktree prune
+    git worktree add -f --detach "$tree" "$baseline" >/dev/null 2>&1
+    cmake -S "$tree" -B "$root/build/baseline" -DCMAKE_BUILD_TYPE=Release -DQVLMR_SANITIZE=OFF -DQVLMR_TESTS=OFF >/dev/null
+    cmake --build "$root/build/baseline" -j"$(nproc)" --target qvlmr qvlmrmon >/dev/null
+    git worktree remove --force "$tree"
+  fi
+  exec env QVLMR_BENCH_INSIDE=1 QVLMR_BENCH_BASELINE="$baseline" unshare --net bash "$0" "$@"
 fi
 ip link set lo up
 bin="$root/build/host-release"
+old="$root/build/baseline"
+baseline=${QVLMR_BENCH_BASELINE:-}
 work=$(mktemp -d /tmp/qvlmr-bench-XXXXXX)
 export QVLMR_HOME="$work/state"
 runs=5; sizes=(1 64 1024); rate_jobs=200
 [ $quick = 1 ] && { runs=3; sizes=(1 64); rate_jobs=20; }
 lpdbe=/usr/lib/cups/backend/lpd; sockbe=/usr/lib/cups/backend/socket
+clients=(qvlmr-mode1 qvlmr-mode2 qvlmr-mode3)
+[ -n "$baseline" ] && clients+=(before-mode1 before-mode2 before-mode3)
+clients+=(plain-socat cups-lpd-backend cups-socket-backend)
 
 sinks=()
 start_sinks() {  # [rate]
@@ -44,66 +68,95 @@ trap stop_sinks EXIT
 } | "$bin/qvlmr" reg import -
 for p in M1 M2 M3 R1 R2 R3 R4; do "$bin/qvlmr" printer add "P$p" --port "$p"; done
 
-# One measured run: the command's wall, user+system CPU and peak RSS from wait4(), and the
-# sink's verdict on the bytes.
+# The command of a client for a document.
+client_command() {  # client doc
+  case $1 in
+    qvlmr-mode*) echo "$bin/qvlmr print --printer PM${1#qvlmr-mode} $2" ;;
+    before-mode*) echo "$old/qvlmr print --printer PM${1#before-mode} $2" ;;
+    plain-socat) echo "socat -u FILE:$2 TCP:127.0.0.1:9100" ;;
+    cups-lpd-backend) [ -x $lpdbe ] && echo "env DEVICE_URI=lpd://127.0.0.1/q $lpdbe 1 root bench 1 '' $2" ;;
+    cups-socket-backend) [ -x $sockbe ] && echo "env DEVICE_URI=socket://127.0.0.1:9100 $sockbe 1 root bench 1 '' $2" ;;
+  esac
+}
+
+# One measured run: the command's wall, user+system CPU and peak RSS from wait4(), the
+# sink's verdict on the bytes, the time from the start to the first byte on the wire and
+# from the first to the last byte.
 results="$work/results.txt"
 measure() {  # label doc command...
   local label=$1 doc=$2; shift 2
   local before; before=$(wc -l <"$work/sink.log")
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/cmd.err" || {
+  local started; started=$(date +%s%N)
+  # time's output file stays open in the command; closed there, it cannot pass for the back-
+  # and side-channel descriptors (3 and 4) that a CUPS backend reads its printer's replies on.
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" sh -c 'exec 3>&- 4>&-; eval "exec $0"' "$*" \
+    >/dev/null 2>"$work/cmd.err" || {
     echo "FAILED: $label: $(tail -2 "$work/cmd.err")" >&2; echo "$label" >>"$work/failures.txt"; return 1; }
   local want; want="$(stat -c %s "$doc") $(cut -d' ' -f1 "$doc.sha")"
   local line=""
   for _ in $(seq 600); do line=$(tail -n +"$((before + 1))" "$work/sink.log" | head -1); [ -n "$line" ] && break; sleep 0.05; done
-  if [ "${line#* }" != "$want" ]; then
-    echo "FAILED: $label: sink saw '${line#* }', expected '$want'" >&2
+  local port bytes sha first last
+  read -r port bytes sha first last <<<"$line"
+  if [ "$bytes $sha" != "$want" ]; then
+    echo "FAILED: $label: sink saw '$bytes $sha', expected '$want'" >&2
     echo "$label" >>"$work/failures.txt"
     return 1
   fi
   read -r wall user sys rss <"$work/time.txt"
-  echo "$label $wall $(echo "$user + $sys" | bc) $rss" >>"$results"
+  local fixed transfer
+  fixed=$(echo "($first - $started) / 1000000000" | bc -l)
+  transfer=$(echo "($last - $first) / 1000000000" | bc -l)
+  echo "$label $wall $(echo "$user + $sys" | bc) $rss $fixed $transfer" >>"$results"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END{if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 spread() { sort -n | awk 'NR==1{lo=$1} {hi=$1} END{printf "%s–%s", lo, hi}'; }
+column() { grep "^$1 " "$results" | cut -d' ' -f"$2"; }  # label field
 
 start_sinks
 table="$work/table.md"
-echo "| document | client | MiB/s (median) | wall s median (min–max) | CPU s | peak RSS MiB |" >"$table"
-echo "|---|---|---|---|---|---|" >>"$table"
+echo "| document | client | MiB/s (median) | wall s median (min–max) | to first byte s | transfer MiB/s | CPU s | CPU s per GiB | peak RSS MiB |" >"$table"
+echo "|---|---|---|---|---|---|---|---|---|" >>"$table"
 for mib in "${sizes[@]}"; do
   doc="$work/doc-$mib.bin"
   head -c "$((mib * 1048576))" /dev/urandom >"$doc"; sha256sum "$doc" >"$doc.sha"
   for r in $(seq "$runs"); do
-    measure "$mib qvlmr-mode1" "$doc" "$bin/qvlmr" print --printer PM1 "$doc" || true
-    measure "$mib qvlmr-mode2" "$doc" "$bin/qvlmr" print --printer PM2 "$doc" || true
-    measure "$mib qvlmr-mode3" "$doc" "$bin/qvlmr" print --printer PM3 "$doc" || true
-    measure "$mib plain-socat" "$doc" socat -u "FILE:$doc" TCP:127.0.0.1:9100 || true
-    [ -x $lpdbe ] && measure "$mib cups-lpd-backend" "$doc" env DEVICE_URI=lpd://127.0.0.1/q $lpdbe 1 root bench 1 "" "$doc" || true
-    [ -x $sockbe ] && measure "$mib cups-socket-backend" "$doc" env DEVICE_URI=socket://127.0.0.1:9100 $sockbe 1 root bench 1 "" "$doc" || true
+    for client in "${clients[@]}"; do
+      cmd=$(client_command "$client" "$doc") || continue
+      [ -n "$cmd" ] || continue
+      measure "$mib $client" "$doc" $cmd || true
+    done
   done
-  for client in qvlmr-mode1 qvlmr-mode2 qvlmr-mode3 plain-socat cups-lpd-backend cups-socket-backend; do
+  for client in "${clients[@]}"; do
     grep -q "^$mib $client " "$results" || continue
-    w=$(grep "^$mib $client " "$results" | cut -d' ' -f3 | median)
-    ws=$(grep "^$mib $client " "$results" | cut -d' ' -f3 | spread)
-    c=$(grep "^$mib $client " "$results" | cut -d' ' -f4 | median)
-    m=$(grep "^$mib $client " "$results" | cut -d' ' -f5 | median)
+    w=$(column "$mib $client" 3 | median); ws=$(column "$mib $client" 3 | spread)
+    c=$(column "$mib $client" 4 | median); m=$(column "$mib $client" 5 | median)
+    f=$(column "$mib $client" 6 | median); t=$(column "$mib $client" 7 | median)
     bad=$(grep -c "^$mib $client\$" "$work/failures.txt" 2>/dev/null || true)
-    [ "${bad:-0}" != 0 ] && client="$client ($bad run(s) failed verification)"
-    printf "| %s MiB | %s | %.1f | %s (%s) | %s | %.1f |\n" "$mib" "$client" "$(echo "$mib / $w" | bc -l)" "$w" "$ws" "$c" "$(echo "$m / 1024" | bc -l)" >>"$table"
+    name=$client; [ "${bad:-0}" != 0 ] && name="$client ($bad run(s) failed verification)"
+    rate=$(echo "if ($t > 0) $mib / $t else 0" | bc -l)
+    printf "| %s MiB | %s | %.1f | %s (%s) | %.3f | %.1f | %s | %.2f | %.1f |\n" "$mib" "$name" "$(echo "$mib / $w" | bc -l)" \
+      "$w" "$ws" "$f" "$rate" "$c" "$(echo "$c * 1024 / $mib" | bc -l)" "$(echo "$m / 1024" | bc -l)" >>"$table"
   done
   rm -f "$doc"
 done
 
-# A slow printer: 16 MiB read at 1 MiB/s; what the monitor spends meanwhile.
+# A slow printer read at 1 MiB/s: what the monitor spends meanwhile.
 stop_sinks; start_sinks 1048576
-doc="$work/slow.bin"; head -c $((16 * 1048576)) /dev/urandom >"$doc"; sha256sum "$doc" >"$doc.sha"
 slow="$work/slow.md"
-echo "| slow printer (16 MiB at 1 MiB/s) | wall s | CPU s (user+system) |" >"$slow"; echo "|---|---|---|" >>"$slow"
-for mode in 1 3; do
-  measure "slow qvlmr-mode$mode" "$doc" "$bin/qvlmr" print --printer "PM$mode" "$doc" || true
-  read -r _ _ wall cpu _ < <(grep "^slow qvlmr-mode$mode " "$results" | tail -1)
-  echo "| qvlmr mode $mode | $wall | $cpu |" >>"$slow"
+echo "| slow printer (read at 1 MiB/s) | document | wall s | CPU s (user + system) |" >"$slow"; echo "|---|---|---|---|" >>"$slow"
+slow_case() {  # client MiB
+  local doc="$work/slow-$2.bin"
+  [ -f "$doc" ] || { head -c $(($2 * 1048576)) /dev/urandom >"$doc"; sha256sum "$doc" >"$doc.sha"; }
+  measure "slow-$2 $1" "$doc" $(client_command "$1" "$doc") || return 0
+  local wall cpu
+  read -r _ _ wall cpu _ < <(grep "^slow-$2 $1 " "$results" | tail -1)
+  echo "| $1 | $2 MiB | $wall | $cpu |" >>"$slow"
+}
+slow_case qvlmr-mode3 4
+for mode in 1 2 3; do
+  slow_case "qvlmr-mode$mode" 16
+  [ -n "$baseline" ] && slow_case "before-mode$mode" 16
 done
 stop_sinks; start_sinks
 
@@ -131,8 +184,10 @@ stop_sinks
 
 {
   echo "Machine: $(nproc) cores, $(awk '/MemTotal/{printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(uname -sr); $(date -u +%Y-%m-%d)"
-  echo "Command: bench/run.sh$([ $quick = 1 ] && echo ' --quick') ($runs runs per case; every run's bytes verified by SHA-256 at the sink)"
+  echo "Command: bench/run.sh$([ $quick = 1 ] && echo ' --quick')$([ -n "$baseline" ] && echo " --baseline $baseline") ($runs runs per case; every run's bytes verified by SHA-256 at the sink)"
+  [ -n "$baseline" ] && echo "before-modeN: the monitor and qvlmr built from $baseline ($(git -C "$root" log -1 --format='%h %s' "$baseline" 2>/dev/null || echo "$baseline"))"
   echo
   cat "$table"; echo; cat "$slow"; echo; cat "$rate"
+  [ -f "$work/failures.txt" ] && { echo; echo "Runs that failed: $(sort "$work/failures.txt" | uniq -c | tr '\n' ';')"; }
 } | tee "$work/report.md"
 if [ $write = 1 ]; then cp "$work/report.md" "$root/docs/benchmarks-last-run.md"; echo "written to docs/benchmarks-last-run.md"; fi

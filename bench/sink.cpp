@@ -1,7 +1,8 @@
 // qvlmr-sink: a benchmark printer on 127.0.0.1 that reads and discards, counting the bytes
 // of each data file and hashing them with SHA-256, so a fast wrong result cannot count.
 // LPD (--lpd, port 515) or raw (--raw PORT); --rate limits the reading speed (bytes/s).
-// One line per job on stdout: "<source port> <bytes> <sha256>".
+// One line per job on stdout: "<source port> <bytes> <sha256> <first byte> <last byte>", the
+// times (CLOCK_REALTIME, ns) of the connection's first and of the data file's last byte.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -92,6 +93,23 @@ struct Sha256 {
 };
 
 long g_rate = 0;
+thread_local uint64_t t_firstByteNs = 0, t_lastByteNs = 0;
+
+uint64_t NowNs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return (uint64_t)ts.tv_sec * 1000000000u + (uint64_t)ts.tv_nsec;
+}
+
+// recv that notes when bytes arrive.
+long Receive(int fd, char *buf, size_t len) {
+    long n = recv(fd, buf, len, 0);
+    if (n > 0) {
+        t_lastByteNs = NowNs();
+        if (!t_firstByteNs) t_firstByteNs = t_lastByteNs;
+    }
+    return n;
+}
 
 long ReadSome(int fd, char *buf, size_t len) {
     if (g_rate > 0) {
@@ -100,13 +118,13 @@ long ReadSome(int fd, char *buf, size_t len) {
         struct timespec ts = {0, 10 * 1000 * 1000};
         nanosleep(&ts, nullptr);
     }
-    return recv(fd, buf, len, 0);
+    return Receive(fd, buf, len);
 }
 
 bool ReadLine(int fd, std::string *line) {
     line->clear();
     char c;
-    while (recv(fd, &c, 1, 0) == 1) {
+    while (Receive(fd, &c, 1) == 1) {
         line->push_back(c);
         if (c == '\n') return true;
     }
@@ -127,7 +145,8 @@ uint64_t Consume(int fd, uint64_t count, Sha256 *sha) {
 }
 
 void Report(int port, uint64_t bytes, Sha256 &sha) {
-    printf("%d %llu %s\n", port, (unsigned long long)bytes, sha.Hex().c_str());
+    printf("%d %llu %s %llu %llu\n", port, (unsigned long long)bytes, sha.Hex().c_str(),
+           (unsigned long long)t_firstByteNs, (unsigned long long)t_lastByteNs);
     fflush(stdout);
 }
 

@@ -65,6 +65,7 @@ struct JobView {
     std::string printer, document, user, statusText;
     DWORD status;
     DWORD position;
+    bool interrupted;  // marked printing, but the process that was printing it has gone
 };
 bool AddPrinter(const std::string &name, const std::string &port, std::string *error);
 bool DeletePrinter(const std::string &name);
@@ -82,8 +83,12 @@ bool GetJob(DWORD id, JobView *out);
 // JOB_CONTROL_* as another process would send it.
 bool ControlJob(DWORD id, DWORD command);
 bool RemoveJob(DWORD id);
-// Status bits as the spooler sets them (JOB_STATUS_PRINTING while it feeds the monitor).
+// Status bits as the spooler sets them (JOB_STATUS_PRINTING while it feeds the monitor);
+// the process that sets JOB_STATUS_PRINTING is taken as the one printing the job.
 bool SetJobStatusBits(DWORD id, DWORD set, DWORD clear);
+// What a spooler restarted after a crash does: jobs whose printing process has gone are
+// printing no more and lose their stale status text. Returns their ids.
+std::vector<DWORD> RecoverInterruptedJobs();
 // Gives the job a new id, as if the spooler had renumbered it; returns the new id or 0.
 DWORD RenumberJob(DWORD id);
 // Every status text a job takes on, in order (this process's SetJobA calls).
@@ -188,13 +193,18 @@ int OpenFileHandles();
 int OpenSockets();
 int OpenPrinterHandles();
 int OpenRegistryKeys();
+// Every open socket of this process resets its connection when closed, so a printer
+// sees a delivery cut short as aborted rather than as a whole job (before the process ends).
+void ResetOpenConnections();
 // send and recv calls made so far by this process, would-blocks included.
 size_t SendCalls();
 size_t ReceiveCalls();
 
 // ---- .reg text --------------------------------------------------------------------------
 bool ImportRegText(const std::string &text, std::string *error);
-std::string ExportRegText(const std::string &keyPath);  // "" for the whole registry
+// keyPath "" for the whole registry. Texts are quoted wherever the text reads the same
+// after an import; exact keeps every value's bytes (hex(1) for a text without its zero).
+std::string ExportRegText(const std::string &keyPath, bool exact = false);
 
 }  // namespace qvhost
 

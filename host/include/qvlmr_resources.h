@@ -30,6 +30,8 @@ struct QvDialogResource {
 extern "C" {
 typedef const char *(*QvStringResourceFn)(unsigned id);
 typedef const QvDialogResource *(*QvDialogResourceFn)(unsigned id);
+// A string value of the module's VERSIONINFO ("FileVersion", ...), null when it has none.
+typedef const char *(*QvVersionResourceFn)(const char *name);
 }
 
 #endif

@@ -22,7 +22,7 @@ const char *const kSchema =
     "CREATE TABLE IF NOT EXISTS jobs(id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " printer TEXT COLLATE NOCASE, document TEXT, user TEXT, machine TEXT,"
     " status INTEGER NOT NULL DEFAULT 0, status_text TEXT NOT NULL DEFAULT '',"
-    " submitted INTEGER);"
+    " submitted INTEGER, owner_pid INTEGER NOT NULL DEFAULT 0, owner_start INTEGER NOT NULL DEFAULT 0);"
     "CREATE TABLE IF NOT EXISTS windows(id INTEGER PRIMARY KEY AUTOINCREMENT, title TEXT,"
     " pid INTEGER);"
     "CREATE TABLE IF NOT EXISTS messages(seq INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -56,6 +56,13 @@ bool DbOpenAt(const std::string &dir, std::string *error) {
         sqlite3_free(msg);
         return false;
     }
+    // A state directory from before jobs knew their printing process.
+    if (sqlite3_exec(g_db, "SELECT owner_pid, owner_start FROM jobs LIMIT 0", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
+        sqlite3_exec(g_db,
+                     "ALTER TABLE jobs ADD COLUMN owner_pid INTEGER NOT NULL DEFAULT 0;"
+                     "ALTER TABLE jobs ADD COLUMN owner_start INTEGER NOT NULL DEFAULT 0;",
+                     nullptr, nullptr, nullptr);
     return true;
 }
 

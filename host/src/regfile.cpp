@@ -67,6 +67,13 @@ bool ParseData(const std::string &text, DWORD *type, std::string *data) {
         return true;
     }
     std::string lower = Lower(text);
+    if (lower.compare(0, 7, "str(2):") == 0) {  // an expandable text, as a text
+        size_t pos = 7;
+        if (!ReadQuoted(text, &pos, data) || !Trim(text.substr(pos)).empty()) return false;
+        data->push_back('\0');
+        *type = REG_EXPAND_SZ;
+        return true;
+    }
     if (lower.compare(0, 6, "dword:") == 0) {
         std::string digits = Trim(text.substr(6));
         if (digits.empty() || digits.size() > 8) return false;
@@ -103,12 +110,10 @@ std::string Quote(const std::string &s) {
     return r + "\"";
 }
 
-bool PlainText(const std::string &data) {
-    if (data.empty() || data.back() != '\0') return false;
-    for (size_t i = 0; i + 1 < data.size(); ++i) {
-        unsigned char c = (unsigned char)data[i];
+// Text that a quoted .reg value can carry: no zero, no control character.
+bool PlainText(const std::string &text) {
+    for (unsigned char c : text)
         if (c < 0x20 || c == 0x7f) return false;
-    }
     return true;
 }
 
@@ -123,10 +128,18 @@ std::string HexList(const std::string &data) {
     return r;
 }
 
-std::string FormatValue(const RegValue &v) {
+// A text value is written as a quoted text when its bytes are a plain text with or without
+// the terminating zero that an import adds: every reader that ends a text at the value's
+// length reads the same text back. Exact keeps the bytes: only a text that has its zero.
+std::string FormatValue(const RegValue &v, bool exact) {
     std::string name = v.name.empty() ? "@" : Quote(v.name);
     char buf[32];
-    if (v.type == REG_SZ && PlainText(v.data)) return name + "=" + Quote(v.data.substr(0, v.data.size() - 1));
+    if (v.type == REG_SZ || v.type == REG_EXPAND_SZ) {
+        bool terminated = !v.data.empty() && v.data.back() == '\0';
+        std::string text = terminated ? v.data.substr(0, v.data.size() - 1) : v.data;
+        if ((terminated || !exact) && PlainText(text))
+            return name + "=" + (v.type == REG_EXPAND_SZ ? "str(2):" : "") + Quote(text);
+    }
     if (v.type == REG_DWORD && v.data.size() == 4) {
         uint32_t d;
         memcpy(&d, v.data.data(), 4);
@@ -138,13 +151,13 @@ std::string FormatValue(const RegValue &v) {
     return name + "=" + buf + HexList(v.data);
 }
 
-void ExportTree(const std::string &path, std::string *out) {
+void ExportTree(const std::string &path, bool exact, std::string *out) {
     if (KeyExists(path) && path.find('\\') != std::string::npos) {
         *out += "[" + path + "]\n";
-        for (const RegValue &v : Values(path)) *out += FormatValue(v) + "\n";
+        for (const RegValue &v : Values(path)) *out += FormatValue(v, exact) + "\n";
         *out += "\n";
     }
-    for (const std::string &k : SubKeys(path)) ExportTree(k, out);
+    for (const std::string &k : SubKeys(path)) ExportTree(k, exact, out);
 }
 
 }  // namespace
@@ -248,17 +261,17 @@ bool ImportRegText(const std::string &text, std::string *error) {
     return true;
 }
 
-std::string ExportRegText(const std::string &keyPath) {
+std::string ExportRegText(const std::string &keyPath, bool exact) {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
     std::string out = "REGEDIT4\n\n";
     if (keyPath.empty()) {
         for (const char *root :
              {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"})
-            ExportTree(root, &out);
+            ExportTree(root, exact, &out);
     } else {
         std::string path = JoinKeyPath("", keyPath.c_str());
         if (!path.empty() && path[0] == '\\') path = path.substr(1);
-        ExportTree(path, &out);
+        ExportTree(path, exact, &out);
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include "host_db.h"
 #include "host_internal.h"
 
+#include <stdio.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
@@ -51,14 +52,39 @@ struct JobRow {
     DWORD id;
     std::string printer, document, user, machine, statusText;
     DWORD status;
-    long long submitted;
+    long long submitted, ownerPid, ownerStart;
 };
+
+// When a process started, in clock ticks since boot (field 22 of /proc/PID/stat), so that
+// a process id used again by a later process is not taken for the one that printed.
+long long ProcessStart(long long pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%lld/stat", pid);
+    FILE *f = fopen(path, "r");
+    if (!f) return -1;
+    char buf[1024];
+    size_t n = fread(buf, 1, sizeof buf - 1, f);
+    fclose(f);
+    buf[n] = 0;
+    const char *p = strrchr(buf, ')');  // the command name may hold spaces and parentheses
+    if (!p) return -1;
+    unsigned long long start = 0;
+    if (sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
+               &start) != 1)
+        return -1;
+    return (long long)start;
+}
+
+// A job marked printing whose printing process has gone.
+bool Interrupted(const JobRow &j) {
+    return (j.status & JOB_STATUS_PRINTING) && j.ownerPid > 0 && ProcessStart(j.ownerPid) != j.ownerStart;
+}
 
 std::vector<JobRow> QueryJobs(const char *where, const std::string &arg, long long offset = 0,
                               long long limit = -1) {
     std::string sql =
-        "SELECT id, printer, document, user, machine, status, status_text, submitted"
-        " FROM jobs ";
+        "SELECT id, printer, document, user, machine, status, status_text, submitted, owner_pid,"
+        " owner_start FROM jobs ";
     sql += where;
     sql += " ORDER BY id LIMIT ? OFFSET ?";
     Stmt s(sql.c_str());
@@ -69,7 +95,7 @@ std::vector<JobRow> QueryJobs(const char *where, const std::string &arg, long lo
     std::vector<JobRow> out;
     while (s.Step())
         out.push_back({(DWORD)s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(6),
-                       (DWORD)s.Int(5), s.Int(7)});
+                       (DWORD)s.Int(5), s.Int(7), s.Int(8), s.Int(9)});
     return out;
 }
 
@@ -177,7 +203,7 @@ std::vector<JobView> Jobs(const std::string &printer) {
     std::vector<JobView> out;
     DWORD pos = 0;
     for (const JobRow &r : rows)
-        out.push_back({r.id, r.printer, r.document, r.user, r.statusText, r.status, ++pos});
+        out.push_back({r.id, r.printer, r.document, r.user, r.statusText, r.status, ++pos, Interrupted(r)});
     return out;
 }
 
@@ -186,7 +212,7 @@ bool GetJob(DWORD id, JobView *out) {
     std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(id));
     if (rows.empty()) return false;
     const JobRow &r = rows[0];
-    *out = {r.id, r.printer, r.document, r.user, r.statusText, r.status, 0};
+    *out = {r.id, r.printer, r.document, r.user, r.statusText, r.status, 0, Interrupted(r)};
     return true;
 }
 
@@ -209,9 +235,32 @@ bool ControlJob(DWORD id, DWORD command) {
 
 bool SetJobStatusBits(DWORD id, DWORD set, DWORD clear) {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
-    Stmt s("UPDATE jobs SET status = (status | ?) & ~? WHERE id = ?");
-    s.Bind(1, (long long)set).Bind(2, (long long)clear).Bind(3, (long long)id);
+    // The process that marks a job printing is the one delivering it.
+    Stmt s(
+        "UPDATE jobs SET status = (status | ?1) & ~?2,"
+        " owner_pid = CASE WHEN ?1 & 16 THEN ?4 WHEN ?2 & 16 THEN 0 ELSE owner_pid END,"
+        " owner_start = CASE WHEN ?1 & 16 THEN ?5 WHEN ?2 & 16 THEN 0 ELSE owner_start END WHERE id = ?3");
+    long long self = (long long)getpid();
+    s.Bind(1, (long long)set)
+        .Bind(2, (long long)clear)
+        .Bind(3, (long long)id)
+        .Bind(4, self)
+        .Bind(5, ProcessStart(self));
     return s.Run() && sqlite3_changes(Db()) > 0;
+}
+
+std::vector<DWORD> RecoverInterruptedJobs() {
+    std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    std::vector<DWORD> recovered;
+    for (const JobRow &r : QueryJobs("WHERE status & 16", ""))
+        if (Interrupted(r)) {
+            Stmt s(
+                "UPDATE jobs SET status = status & ~16, status_text = '', owner_pid = 0, owner_start = 0"
+                " WHERE id = ? AND owner_pid = ?");
+            s.Bind(1, (long long)r.id).Bind(2, r.ownerPid);
+            if (s.Run() && sqlite3_changes(Db()) > 0) recovered.push_back(r.id);
+        }
+    return recovered;
 }
 
 DWORD RenumberJob(DWORD id) {

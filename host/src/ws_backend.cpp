@@ -36,6 +36,10 @@ void NoteWouldBlock(long wsa) {
 }  // namespace
 
 namespace qvhost {
+void ResetOpenConnections() {
+    std::lock_guard<std::mutex> lock(g_sockLock);
+    for (auto &entry : g_sockets) qvnet::SetLinger((int)entry.first, true, 0);
+}
 size_t SendCalls() {
     return g_sendCalls;
 }

@@ -1,5 +1,6 @@
 // The qvlmr command line as a user runs it: separate processes sharing one state directory.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,7 +24,7 @@ class CliTest : public PrintTest {
     ToolResult Tool(const std::vector<std::string> &args, const std::string &input = "") {
         return RunTool(home_, args, input);
     }
-    std::string Export() { return Tool({"reg", "export"}).out; }
+    std::string Export() { return Tool({"reg", "export", "--exact"}).out; }
     // Waits (in real time) until the job shows the status text.
     bool WaitForText(DWORD job, const std::string &text, int ms = 20000) {
         for (int waited = 0; waited < ms; waited += 20) {
@@ -53,7 +54,8 @@ TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
     DWORD job = qvhost::AddJob("Office", "doc", "bob");
     ToolResult r = Tool({"port", "delete", "ALPHA"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "DeletePort failed: error 5 (access denied)\n");
+    EXPECT_EQ(r.err, "qvlmr: port ALPHA is in use: job " + std::to_string(job) +
+                         " on printer Office is queued; cancel it first\n");
     EXPECT_NE(Export().find("\"alpha\"="), std::string::npos) << "nothing changed";
     ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
     r = Tool({"port", "delete", "ALPHA"});
@@ -92,22 +94,29 @@ TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
     EXPECT_EQ(Export(), before);
 }
 
+// A job printed by another qvlmr process; nobody listens on 515, so it waits with a network
+// error on the real clock.
+ToolProcess StartWaitingJob(const std::string &home, DWORD *job) {
+    std::string doc = home + "/doc.txt";
+    int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
+    if (write(fd, "hello\n", 6) != 6) ADD_FAILURE();
+    close(fd);
+    ToolProcess p = StartTool(home, {"print", "--printer", "Office", "--title", "Memo", doc});
+    *job = 0;
+    for (int i = 0; i < 500 && !*job; ++i) {
+        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
+        if (!jobs.empty()) *job = jobs[0].id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return p;
+}
+
 TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     REQUIRE_RESERVED_PORTS();
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
     ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
-    std::string doc = home_ + "/doc.txt";
-    int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(write(fd, "hello\n", 6), 6);
-    close(fd);
-    // Nobody listens on 515: the job waits with a network error on the real clock.
-    ToolProcess p = StartTool(home_, {"print", "--printer", "Office", "--title", "Memo", doc});
-    DWORD job = 0;
-    for (int i = 0; i < 500 && !job; ++i) {
-        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
-        if (!jobs.empty()) job = jobs[0].id;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    DWORD job;
+    ToolProcess p = StartWaitingJob(home_, &job);
     ASSERT_NE(job, 0u);
     ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
     ToolResult list = Tool({"jobs"});
@@ -130,6 +139,129 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_NE(r.err.find(": Paused\n"), std::string::npos);
     EXPECT_NE(r.err.find(": Deleting...\n"), std::string::npos);
     EXPECT_EQ(Tool({"jobs"}).out, "");
+}
+
+TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    DWORD job;
+    ToolProcess p = StartWaitingJob(home_, &job);
+    ASSERT_NE(job, 0u);
+    ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
+    kill(p.pid, SIGKILL);
+    FinishTool(p);
+    std::string id = std::to_string(job);
+    EXPECT_EQ(Tool({"jobs"}).out, id + "\tOffice\tinterrupted\tCannot print(Network Error)\n");
+    // The next process to load the monitor is a spooler restarted after a crash.
+    ToolResult r = Tool({"port", "delete", "Zed"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "qvlmr: job " + id + " on printer Office was interrupted; it stays queued until cancelled\n" +
+                  "qvlmr: port Zed is in use: job " + id + " on printer Office is queued; cancel it first\n");
+    EXPECT_EQ(Tool({"jobs"}).out, id + "\tOffice\tqueued\t\n");
+    ASSERT_EQ(Tool({"cancel", id}).status, 0);
+    EXPECT_EQ(Tool({"jobs"}).out, "");
+    EXPECT_EQ(Tool({"port", "delete", "Zed"}).status, 0);
+}
+
+TEST_F(CliTest, InterruptingAPrintStopsTheDeliveryAndCancelRemovesTheJob) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"reg", "import", "-"},
+                   std::string(kPortsReg) + "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print"
+                                            "\\Monitors\\QV TCP/IP LMR Port\\Ports\\Lpt]\n"
+                                            "\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00002398\n")
+                  .status,
+              0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    Raw(9112).SetReading(false);  // the printer stops reading: the transfer stalls
+    std::string doc = home_ + "/big.bin", data = Bytes(32 << 20, 9);
+    int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(write(fd, data.data(), data.size()), (ssize_t)data.size());
+    close(fd);
+    ToolProcess p = StartTool(home_, {"print", "--printer", "Office", doc});
+    DWORD job = 0;
+    for (int i = 0; i < 1000 && !job; ++i) {
+        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
+        if (!jobs.empty() && (jobs[0].status & JOB_STATUS_PRINTING)) job = jobs[0].id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(job, 0u);
+    for (int i = 0; i < 1000 && Raw().Conversations().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(Raw().Conversations().size(), 1u) << "the transfer has begun";
+    kill(p.pid, SIGINT);
+    ToolResult r = FinishTool(p);
+    std::string id = std::to_string(job);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_NE(r.err.find("qvlmr: interrupted: job " + id + " is no longer being printed"), std::string::npos)
+        << r.err;
+    Raw().SetReading(true);
+    ASSERT_TRUE(Raw().WaitForConversations(1, 10000));
+    Conversation c = Raw().Conversations()[0];
+    EXPECT_TRUE(c.reset) << "the printer is told the document was cut short";
+    EXPECT_LT(c.received.size(), data.size());
+    EXPECT_EQ(Tool({"jobs"}).out.find(id + "\tOffice\tinterrupted\t"), 0u);
+    ASSERT_EQ(Tool({"cancel", id}).status, 0);
+    EXPECT_EQ(Tool({"jobs"}).out, "");
+}
+
+TEST_F(CliTest, ReadableAndExactExportsImportToTheSameSettings) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"install"}).status, 0);
+    ASSERT_EQ(Tool({"port", "add", "--name", "LPR1", "--address", "127.0.0.1:lp"}).status, 0);
+    std::string readable = Tool({"reg", "export"}).out, exact = Export();
+    EXPECT_NE(readable.find("\"LPR1\"=\"127.0.0.1\"\n"), std::string::npos) << readable;
+    EXPECT_NE(readable.find("\"PrtQName\"=\"lp\"\n"), std::string::npos) << readable;
+    EXPECT_NE(exact.find("\"LPR1\"=hex(1):31,32,37,2e,30,2e,30,2e,31\n"), std::string::npos) << exact;
+    Lpd();
+    for (const std::string *form : {&readable, &exact}) {
+        std::string home = home_ + (form == &readable ? "/readable" : "/exact");
+        ASSERT_EQ(RunTool(home, {"reg", "import", "-"}, *form).status, 0);
+        ASSERT_EQ(RunTool(home, {"printer", "add", "Office", "--port", "LPR1"}).status, 0);
+        ToolResult r = RunTool(home, {"print", "--printer", "Office", "-"}, "hello\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 10000));
+    for (const Conversation &c : Lpd().Conversations()) {
+        EXPECT_EQ(c.queue, "lp");
+        EXPECT_EQ(c.dataFile, "hello\n");
+    }
+    std::string ports =
+        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports";
+    EXPECT_EQ(RunTool(home_ + "/readable", {"reg", "export", ports}).out, Tool({"reg", "export", ports}).out)
+        << "the text form reads back the same";
+}
+
+TEST_F(CliTest, PrintOnATerminalRedrawsOneProgressLine) {
+    REQUIRE_RESERVED_PORTS();
+    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    Lpd();
+    std::string doc = home_ + "/doc.bin";
+    int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
+    std::string data = Bytes(3 << 20, 3);
+    ASSERT_EQ(write(fd, data.data(), data.size()), (ssize_t)data.size());
+    close(fd);
+    ToolResult r = RunToolOnTerminal(home_, {"print", "--printer", "Office", doc});
+    EXPECT_EQ(r.status, 0) << r.out;
+    size_t lineStart = r.out.find("\rjob ");
+    ASSERT_NE(lineStart, std::string::npos) << r.out;
+    std::string line = r.out.substr(lineStart, r.out.find('\n', lineStart) - lineStart);
+    EXPECT_NE(line.find("3.0 MiB of 3.0 MiB, "), std::string::npos) << r.out;
+    EXPECT_NE(line.find(" MiB/s, Sending...\x1b[K"), std::string::npos) << line;
+    EXPECT_NE(line.find(" MiB/s, Deleting...\x1b[K"), std::string::npos) << line;
+    EXPECT_EQ(r.out.find(" Sending...\r\n"), std::string::npos) << "no status line of its own";
+    EXPECT_NE(r.out.find("bytes handed to the monitor"), std::string::npos);
+    ASSERT_TRUE(Lpd().WaitForConversations(1, 10000));
+    EXPECT_TRUE(Lpd().Conversations()[0].dataFile == data);
+}
+
+TEST_F(CliTest, VersionNamesTheMonitorModule) {
+    ToolResult r = Tool({"--version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nmonitor module 2.037e\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Tool({"--version", "x"}).status, 2);
 }
 
 TEST_F(CliTest, WatchWindowRedrawsWhenTheMonitorSetsAStatusText) {

@@ -191,7 +191,7 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
         {"A13", "printer2", nullptr, kUnavailable, IDC_ADDRESS},
     };
     for (const RefusedCase &c : cases) {
-        std::string before = ExportRegText(kMonitorKey);
+        std::string before = ExportRegText(kMonitorKey, true);
         SetupCall call = SetupCall::Add(monitor_);
         HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
         ASSERT_NE(d, nullptr);
@@ -207,7 +207,7 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
         EXPECT_EQ(FocusedControl(d), c.focus) << c.name << " " << c.address;
         EXPECT_TRUE(ControlEnabled(d, IDOK) && ControlEnabled(d, IDC_ADDRESS) && ControlEnabled(d, IDC_LPR))
             << "controls are usable again: " << c.name;
-        EXPECT_EQ(ExportRegText(kMonitorKey), before) << "nothing saved: " << c.name;
+        EXPECT_EQ(ExportRegText(kMonitorKey, true), before) << "nothing saved: " << c.name;
         ASSERT_TRUE(ClickButton(d, IDCANCEL));
         ASSERT_TRUE(call.Finished());
         EXPECT_FALSE(call.result());

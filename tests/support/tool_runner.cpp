@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +67,24 @@ ToolResult RunTool(const std::string &home, const std::vector<std::string> &args
             }
         }
     }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::string> &args) {
+    int master = -1, slave = -1;
+    ToolResult r;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return r;
+    int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    pid_t pid = Spawn(home, args, devnull, slave, slave);
+    close(devnull);
+    close(slave);
+    Drain(master, &r.out);  // ends with EIO once the child has closed the terminal
+    close(master);
     int status = 0;
     waitpid(pid, &status, 0);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

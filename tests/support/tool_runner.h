@@ -16,6 +16,10 @@ struct ToolResult {
 ToolResult RunTool(const std::string &home, const std::vector<std::string> &args,
                    const std::string &input = "");
 
+// Runs the tool with a terminal as its standard output and error; everything it wrote to
+// the terminal comes back in out.
+ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::string> &args);
+
 struct ToolProcess {
     pid_t pid = -1;
     int outFd = -1, errFd = -1;

@@ -62,10 +62,14 @@ TEST_F(HostRegistryTest, RegTextRoundTripsEveryKindOfValue) {
         "\"short\"=hex(4):01,02,03\n"
         "\"bin\"=hex:00,ff,\\\n"
         "  10\n"
-        "\"empty\"=hex(1):\n";
+        "\"empty\"=hex(1):\n"
+        "\"path\"=hex(2):25,41,25,00\n";
     std::string error;
     ASSERT_TRUE(qvhost::ImportRegText(text, &error)) << error;
-    std::string first = qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round");
+    std::string readable = qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round");
+    EXPECT_NE(readable.find("\"raw\"=\"ab\"\n\"dw\""), std::string::npos) << readable;
+    EXPECT_NE(readable.find("\"empty\"=\"\"\n\"path\"=str(2):\"%A%\"\n"), std::string::npos) << readable;
+    std::string first = qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round", true);
     EXPECT_NE(first.find("\"raw\"=hex(1):61,62\n"), std::string::npos) << first;
     EXPECT_NE(first.find("\"dw\"=dword:0000238c\n"), std::string::npos);
     EXPECT_NE(first.find("\"short\"=hex(4):01,02,03\n"), std::string::npos);
@@ -75,7 +79,7 @@ TEST_F(HostRegistryTest, RegTextRoundTripsEveryKindOfValue) {
     ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n\n[-HKEY_LOCAL_MACHINE\\Software\\Round]\n", &error));
     EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round"), "REGEDIT4\n\n");
     ASSERT_TRUE(qvhost::ImportRegText(first, &error)) << error;
-    EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round"), first);
+    EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round", true), first);
     ASSERT_TRUE(qvhost::ImportRegText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Round]\n\"sz\"=-\n", &error));
     EXPECT_EQ(qvhost::ExportRegText("HKEY_LOCAL_MACHINE\\Software\\Round").find("\"sz\""), std::string::npos);
 }

@@ -25,6 +25,11 @@ bool TakeOption(Args &args, const std::string &name, std::string *value, bool *b
 bool TakeFlag(Args &args, const std::string &name);
 bool ParseNumber(const std::string &text, unsigned long long max, unsigned long long *out);
 
+// "queued", "printing", "paused", "being deleted" or "interrupted", as a user would say it.
+std::string JobState(const qvhost::JobView &job);
+// The module's version ("2.037e"), from its version resource; "" when it has none.
+std::string ModuleVersion(std::string *error);
+
 int CmdInstall(Args &args);
 int CmdReg(Args &args);
 int CmdPorts(Args &args);

@@ -7,6 +7,8 @@
 
 #include "cli.h"
 
+#include <qvlmr_resources.h>
+
 namespace {
 
 const char *ErrorText(DWORD code) {
@@ -66,6 +68,13 @@ MONITOR *LoadMonitor() {
              " (one spooler per state directory); try again when it has finished");
         return nullptr;
     }
+    // Jobs left printing by a process that has gone are printing no more.
+    for (DWORD id : qvhost::RecoverInterruptedJobs()) {
+        qvhost::JobView job;
+        if (qvhost::GetJob(id, &job))
+            fprintf(stderr, "qvlmr: job %u on printer %s was interrupted; it stays queued until cancelled\n",
+                    (unsigned)id, job.printer.c_str());
+    }
     std::string error, path = ModulePath();
     HINSTANCE module = qvhost::LoadModule(path, &error);
     if (!module) {
@@ -88,6 +97,16 @@ MONITOR *LoadMonitor() {
     }
     qvhost::RegisterMonitorEnumPorts(g_monitor.pfnEnumPorts);
     return &g_monitor;
+}
+
+std::string ModuleVersion(std::string *error) {
+    std::string path = ModulePath();
+    HINSTANCE module = qvhost::LoadModule(path, error);
+    if (!module) return "";
+    QvVersionResourceFn version = (QvVersionResourceFn)qvhost::ModuleSymbol(module, "QvlmrVersionResource");
+    const char *text = version ? version("FileVersion") : nullptr;
+    if (!text) *error = path + " has no version resource";
+    return text ? text : "";
 }
 
 bool TakeOption(Args &args, const std::string &name, std::string *value, bool *bad) {

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string StatusFlags(DWORD status) {
+std::string StatusFlags(DWORD status, bool interrupted) {
     static const struct {
         DWORD bit;
         const char *name;
@@ -16,14 +16,16 @@ std::string StatusFlags(DWORD status) {
                  {JOB_STATUS_PRINTING, "printing"}, {JOB_STATUS_DELETED, "deleted"}};
     std::string out;
     for (auto &b : kBits)
-        if (status & b.bit) out += (out.empty() ? "" : ",") + std::string(b.name);
+        if (status & b.bit)
+            out += (out.empty() ? "" : ",") +
+                   std::string(b.bit == JOB_STATUS_PRINTING && interrupted ? "interrupted" : b.name);
     return out.empty() ? "queued" : out;
 }
 
 void PrintJobs(const std::string &printer) {
     for (const qvhost::JobView &j : qvhost::Jobs(printer))
-        printf("%u\t%s\t%s\t%s\n", (unsigned)j.id, j.printer.c_str(), StatusFlags(j.status).c_str(),
-               j.statusText.c_str());
+        printf("%u\t%s\t%s\t%s\n", (unsigned)j.id, j.printer.c_str(),
+               StatusFlags(j.status, j.interrupted).c_str(), j.statusText.c_str());
 }
 
 volatile sig_atomic_t g_stop = 0;
@@ -32,6 +34,14 @@ void OnSignal(int) {
 }
 
 }  // namespace
+
+std::string JobState(const qvhost::JobView &job) {
+    if (job.interrupted) return "interrupted";
+    if (job.status & JOB_STATUS_DELETING) return "being deleted";
+    if (job.status & JOB_STATUS_PAUSED) return "paused";
+    if (job.status & JOB_STATUS_PRINTING) return "printing";
+    return "queued";
+}
 
 int CmdJobs(Args &args) {
     std::string printer;
@@ -53,7 +63,8 @@ int CmdJobControl(const std::string &verb, Args &args) {
                                        : JOB_CONTROL_CANCEL;
     if (!qvhost::ControlJob((DWORD)id, command)) return Fail(verb + ": job " + args[0] + " is gone");
     // A cancelled job that no monitor is printing has nobody to release it: drop it now.
-    if (command == JOB_CONTROL_CANCEL && !(job.status & JOB_STATUS_PRINTING)) qvhost::RemoveJob((DWORD)id);
+    if (command == JOB_CONTROL_CANCEL && (!(job.status & JOB_STATUS_PRINTING) || job.interrupted))
+        qvhost::RemoveJob((DWORD)id);
     return 0;
 }
 

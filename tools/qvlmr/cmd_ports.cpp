@@ -55,7 +55,15 @@ int CmdPort(Args &args) {
             DWORD code = GetLastError();
             if (!PortExists(monitor, args[1]))
                 return Fail("DeletePort failed: no port named '" + args[1] + "'");
-            return FailWin("DeletePort", code);
+            std::vector<qvhost::JobView> jobs = qvhost::Jobs();
+            if (code != ERROR_ACCESS_DENIED || jobs.empty()) return FailWin("DeletePort", code);
+            // The monitor keeps every port while any printer has jobs: name them.
+            std::string holders;
+            for (const qvhost::JobView &j : jobs)
+                holders += (holders.empty() ? "" : ", ") + std::string("job ") + std::to_string(j.id) +
+                           " on printer " + j.printer + " is " + JobState(j);
+            return Fail("port " + args[1] + " is in use: " + holders + "; cancel " +
+                        (jobs.size() == 1 ? "it" : "them") + " first");
         }
         return 0;
     }

@@ -1,11 +1,15 @@
 // print: queue jobs and run them through the monitor as the spooler does: each printer
 // on its own thread, its jobs one after another.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -15,7 +19,57 @@ namespace {
 
 std::mutex g_outputLock;
 
+// On a terminal, one job's progress is one line redrawn in place: the bytes handed to the
+// monitor, the document's size, the rate and the job's status text.
+struct ProgressLine {
+    bool on = false;
+    DWORD job = 0;
+    unsigned long long handed = 0, total = 0;  // total 0: not known (standard input)
+    double started = 0, drawn = 0;
+    std::string status;
+    bool shown = false;
+} g_progress;
+
+double Seconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (double)ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+std::string Mib(unsigned long long bytes) {
+    char text[32];
+    snprintf(text, sizeof text, "%.1f MiB", bytes / 1048576.0);
+    return text;
+}
+
+// Caller holds g_outputLock.
+void DrawProgress(bool force) {
+    double now = Seconds();
+    if (!g_progress.on || (!force && now - g_progress.drawn < 0.1)) return;
+    g_progress.drawn = now;
+    double elapsed = now - g_progress.started;
+    char rate[32] = "";
+    if (elapsed > 0.05) snprintf(rate, sizeof rate, ", %.1f MiB/s", g_progress.handed / 1048576.0 / elapsed);
+    std::string of = g_progress.total ? " of " + Mib(g_progress.total) : "";
+    fprintf(stderr, "\rjob %u: %s%s%s, %s\x1b[K", (unsigned)g_progress.job, Mib(g_progress.handed).c_str(),
+            of.c_str(), rate, g_progress.status.empty() ? "(no status text)" : g_progress.status.c_str());
+    fflush(stderr);
+    g_progress.shown = true;
+}
+
+// Caller holds g_outputLock: the line is ended before anything else is written.
+void EndProgressLine() {
+    if (g_progress.shown) fputc('\n', stderr);
+    g_progress.shown = false;
+}
+
 void ShowStatus(DWORD jobId, const std::string &text) {
+    if (g_progress.on) {
+        std::lock_guard<std::mutex> lock(g_outputLock);
+        g_progress.status = text;
+        DrawProgress(true);
+        return;
+    }
     struct timeval tv;
     gettimeofday(&tv, nullptr);
     struct tm tm;
@@ -38,6 +92,34 @@ bool ReadFull(int fd, std::vector<char> &chunk, size_t *got) {
     return true;
 }
 
+std::vector<DWORD> g_current;  // jobs being printed (under g_outputLock)
+
+// Ctrl-C, a hang-up or a termination: delivery stops at once. The connections are reset
+// so no printer takes a cut-short document for a whole one; the jobs stay in the queue,
+// shown as interrupted, for the user to cancel.
+void StopOnSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // every thread started later inherits it
+    std::thread([signals] {
+        int sig = 0;
+        if (sigwait(&signals, &sig) != 0) return;
+        std::lock_guard<std::mutex> lock(g_outputLock);
+        qvhost::ResetOpenConnections();
+        EndProgressLine();
+        for (DWORD id : g_current)
+            fprintf(stderr,
+                    "qvlmr: interrupted: job %u is no longer being printed (qvlmr cancel %u removes it)\n",
+                    (unsigned)id, (unsigned)id);
+        if (g_current.empty()) fprintf(stderr, "qvlmr: interrupted\n");
+        fflush(stderr);
+        _exit(128 + sig);
+    }).detach();
+}
+
 struct PrintJob {
     MONITOR *monitor;
     std::string printer, port, title, file, user;
@@ -53,6 +135,16 @@ int PrintOne(const PrintJob &p, int fd) {
         std::lock_guard<std::mutex> lock(g_outputLock);
         printf("%u\n", (unsigned)jobId);
         fflush(stdout);
+        g_current.push_back(jobId);
+        if (g_progress.on) {
+            struct stat st;
+            g_progress.job = jobId;
+            g_progress.handed = 0;
+            g_progress.total =
+                fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? (unsigned long long)st.st_size : 0;
+            g_progress.started = Seconds();
+            g_progress.status.clear();
+        }
     }
     MONITOR *monitor = p.monitor;
     HANDLE portHandle = nullptr;
@@ -88,18 +180,37 @@ int PrintOne(const PrintJob &p, int fd) {
         while (done < got && !status) {
             DWORD written = 0;
             if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done),
-                                       &written))
-                status = FailWin("WritePort", GetLastError());
-            else if (written == 0)
+                                       &written)) {
+                DWORD code = GetLastError();
+                std::lock_guard<std::mutex> lock(g_outputLock);
+                EndProgressLine();
+                status = FailWin("WritePort", code);
+            } else if (written == 0) {
                 status = Fail("WritePort took no bytes");
+            }
             done += written;
+            if (g_progress.on) {
+                std::lock_guard<std::mutex> lock(g_outputLock);
+                g_progress.handed = total + done;
+                DrawProgress(false);
+            }
         }
         total += done;
         if (status) break;
     }
-    if (!monitor->pfnEndDocPort(portHandle)) status = FailWin("EndDocPort", GetLastError());
+    if (!monitor->pfnEndDocPort(portHandle)) {
+        DWORD code = GetLastError();
+        std::lock_guard<std::mutex> lock(g_outputLock);
+        EndProgressLine();
+        status = FailWin("EndDocPort", code);
+    }
     monitor->pfnClosePort(portHandle);
+    // A job the monitor did not report as sent stays queued, printing no more.
+    qvhost::SetJobStatusBits(jobId, status ? JOB_STATUS_ERROR : 0, JOB_STATUS_PRINTING);
     std::lock_guard<std::mutex> lock(g_outputLock);
+    DrawProgress(true);
+    EndProgressLine();
+    g_current.erase(std::find(g_current.begin(), g_current.end(), jobId));
     fprintf(stderr, "job %u: %llu bytes handed to the monitor%s\n", (unsigned)jobId, total,
             status ? " (with errors)" : "");
     return status;
@@ -151,6 +262,8 @@ int CmdPrint(Args &args) {
     if (file != "-" && access(file.c_str(), R_OK) != 0) return Fail("cannot read " + file);
     MONITOR *monitor = LoadMonitor();
     if (!monitor) return 1;
+    StopOnSignals();
+    g_progress.on = jobs.size() == 1 && isatty(STDERR_FILENO);
     qvhost::SetStatusHook([](DWORD id, const std::string &text) { ShowStatus(id, text); });
 
     std::vector<int> results(jobs.size(), 0);

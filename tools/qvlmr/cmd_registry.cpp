@@ -45,8 +45,10 @@ int CmdReg(Args &args) {
         return 0;
     }
     if (verb == "export") {
-        if (args.size() > 2) return Usage("reg export takes at most one KEY");
-        fputs(qvhost::ExportRegText(args.size() == 2 ? args[1] : "").c_str(), stdout);
+        args.erase(args.begin());
+        bool exact = TakeFlag(args, "--exact");
+        if (args.size() > 1) return Usage("usage: qvlmr reg export [--exact] [KEY]");
+        fputs(qvhost::ExportRegText(args.empty() ? "" : args[0], exact).c_str(), stdout);
         return 0;
     }
     return Usage("unknown reg command '" + verb + "'");

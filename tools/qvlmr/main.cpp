@@ -8,10 +8,11 @@
 namespace {
 
 const char kHelp[] =
-    "usage: qvlmr [--home DIR] COMMAND [ARGS]\n"
+    "usage: qvlmr [--home DIR] COMMAND [ARGS]   |   qvlmr --version\n"
     "  install                          register the monitor (creates its key)\n"
     "  reg import FILE|-                merge a .reg text into the registry\n"
-    "  reg export [KEY]                 print the registry, or one subtree, as .reg text\n"
+    "  reg export [--exact] [KEY]       print the registry, or one subtree, as .reg text\n"
+    "                                   (--exact: every value byte for byte)\n"
     "  ports [--level 1|2]              list the ports (EnumPorts)\n"
     "  port add [FIELDS]                add a port (AddPort): a client's proposal, or the dialog\n"
     "  port configure NAME [FIELDS]     change a port in the setup dialog (ConfigurePort)\n"
@@ -57,6 +58,14 @@ int main(int argc, char **argv) {
     bool bad = false;
     if (TakeOption(args, "--home", &home, &bad) && home.empty()) return Usage("--home needs a directory");
     if (bad) return Usage("--home needs a directory");
+    if (!args.empty() && args[0] == "--version") {
+        if (args.size() > 1) return Usage("--version takes no arguments");
+        std::string error, module = ModuleVersion(&error);
+        if (module.empty()) return Fail("cannot read the monitor module's version: " + error);
+        printf("qvlmr %s (host spooler and command line)\nmonitor module %s\n", QVLMR_TOOL_VERSION,
+               module.c_str());
+        return 0;
+    }
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         fputs(kHelp, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
