@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 quick=0; write=0; baseline=""
+args=("$@")
 while [ $# -gt 0 ]; do
   case $1 in
     --quick) quick=1 ;;
@@ -31,12 +32,11 @@ if [ -z "${QVLMR_BENCH_INSIDE:-}" ]; then
     cmake --build "$root/build/baseline" -j"$(nproc)" --target qvlmr qvlmrmon >/dev/null
     git worktree remove --force "$tree"
   fi
-  exec env QVLMR_BENCH_INSIDE=1 QVLMR_BENCH_BASELINE="$baseline" unshare --net bash "$0" "$@"
+  exec env QVLMR_BENCH_INSIDE=1 unshare --net bash "$0" "${args[@]}"
 fi
 ip link set lo up
 bin="$root/build/host-release"
 old="$root/build/baseline"
-baseline=${QVLMR_BENCH_BASELINE:-}
 work=$(mktemp -d /tmp/qvlmr-bench-XXXXXX)
 export QVLMR_HOME="$work/state"
 runs=5; sizes=(1 64 1024); rate_jobs=200
@@ -188,6 +188,6 @@ stop_sinks
   [ -n "$baseline" ] && echo "before-modeN: the monitor and qvlmr built from $baseline ($(git -C "$root" log -1 --format='%h %s' "$baseline" 2>/dev/null || echo "$baseline"))"
   echo
   cat "$table"; echo; cat "$slow"; echo; cat "$rate"
-  [ -f "$work/failures.txt" ] && { echo; echo "Runs that failed: $(sort "$work/failures.txt" | uniq -c | tr '\n' ';')"; }
+  if [ -f "$work/failures.txt" ]; then echo; echo "Runs that failed: $(sort "$work/failures.txt" | uniq -c | tr '\n' ';')"; fi
 } | tee "$work/report.md"
 if [ $write = 1 ]; then cp "$work/report.md" "$root/docs/benchmarks-last-run.md"; echo "written to docs/benchmarks-last-run.md"; fi

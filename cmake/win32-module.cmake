@@ -21,12 +21,25 @@ target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
 target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
 
-# QVSMOKE.EXE: the smoke test's spooler stand-in (scripts/wine-smoke.sh); not installed.
-add_executable(QVSMOKE ${CMAKE_SOURCE_DIR}/tests/win32/smoke_harness.cpp)
+# The smoke test under Wine (scripts/wine-smoke.sh); none of it is installed.
+# QVSMOKE.EXE plays the spooler and its user; WINSPOOL.DRV and SPOOLSS.DLL stand in for the
+# platform's spooler, loaded in place of Wine's own from the harness's folder.
+set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/win32)
+add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/smoke_jobs.cpp
+               ${QVLMR_SMOKE_DIR}/smoke_printer.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
 target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)
 target_link_options(QVSMOKE PRIVATE -static)
-target_link_libraries(QVSMOKE PRIVATE wsock32 winspool user32 kernel32)
+target_link_libraries(QVSMOKE PRIVATE wsock32 advapi32 user32 kernel32)
+add_library(QVSPOOLER SHARED ${QVLMR_SMOKE_DIR}/spooler_standin.cpp ${QVLMR_SMOKE_DIR}/spooler_standin.def)
+set_target_properties(QVSPOOLER PROPERTIES PREFIX "" OUTPUT_NAME "WINSPOOL" SUFFIX ".DRV")
+add_library(QVSPOOLSS SHARED ${QVLMR_SMOKE_DIR}/spoolss_standin.cpp ${QVLMR_SMOKE_DIR}/spoolss_standin.def)
+set_target_properties(QVSPOOLSS PROPERTIES PREFIX "" OUTPUT_NAME "SPOOLSS" SUFFIX ".DLL")
+foreach(standIn QVSPOOLER QVSPOOLSS)
+  target_compile_options(${standIn} PRIVATE -Wall -Wextra -O2)
+  target_link_options(${standIn} PRIVATE -static -Wl,--enable-stdcall-fixup)
+  target_link_libraries(${standIn} PRIVATE kernel32)
+endforeach()
 
 install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/INSTALL-WINDOWS.txt DESTINATION .)

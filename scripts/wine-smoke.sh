@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The real QVLMRMON.DLL under Wine: installs what it needs (the system's apt sources stay
-# as they are), builds the DLL and the harness QVSMOKE.EXE, runs the harness in a fresh
-# 32-bit prefix on a virtual X display, photographs the three dialogs into docs/screenshots/
-# and cleans up. Every check is one line. Exits 0 when all pass, 1 when one fails, 77 when
+# as they are), builds the DLL, the harness QVSMOKE.EXE and the spooler stand-in
+# (WINSPOOL.DRV, SPOOLSS.DLL, loaded in place of Wine's own), runs the harness in a fresh
+# 32-bit prefix on a virtual display (jobs in all three modes to printers of its own on
+# 127.0.0.1, the dialogs), photographs the three dialogs into docs/screenshots/ and cleans up. Every check is one line. Exits 0 when all pass, 1 when one fails, 77 when
 # this machine cannot run 32-bit Windows programs (not even through qemu) or is not root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +13,9 @@ if [ "$(id -u)" != 0 ]; then say "SKIPPED: needs root (binfmt_misc, reserved loc
 
 work=$(mktemp -d /tmp/qvlmr-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+# Wine's spooler keeps no job status text and loads no monitor of this kind: the harness's
+# folder holds the stand-in, taken instead of Wine's builtin.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winspool.drv,spoolss=n"
 xvfb_pid=""
 cleanup() {
   set +e
@@ -68,35 +71,7 @@ wineserver -p 60
 wineboot -i >"$work/wineboot.log" 2>&1
 sysdir=$WINEPREFIX/drive_c/windows/system32
 cp build/win32/QVLMRMON.DLL "$sysdir/"
-cp build/win32/QVSMOKE.EXE "$work/"
-cat >"$work/smoke.ppd" <<'EOF'
-*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "SMOKE.PPD"
-*Manufacturer: "QV"
-*Product: "(Smoke)"
-*ModelName: "QV Smoke"
-*ShortNickName: "QV Smoke"
-*NickName: "QV Smoke"
-*PSVersion: "(3010.000) 0"
-*LanguageLevel: "3"
-*ColorDevice: False
-*DefaultColorSpace: Gray
-*FileSystem: False
-*Throughput: "1"
-*TTRasterizer: Type42
-*OpenUI *PageSize: PickOne
-*DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
-*CloseUI: *PageSize
-*DefaultImageableArea: A4
-*ImageableArea A4/A4: "0 0 595 842"
-*DefaultPaperDimension: A4
-*PaperDimension A4/A4: "595 842"
-EOF
+cp build/win32/QVSMOKE.EXE build/win32/WINSPOOL.DRV build/win32/SPOOLSS.DLL "$work/"
 cat >"$work/smoke.reg" <<'EOF'
 REGEDIT4
 
@@ -106,10 +81,23 @@ REGEDIT4
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port]
 "Driver"="QVLMRMON.DLL"
 
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Config]
+"SpoolDir"="C:\\qvspool\\"
+
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Ports]
 "SMOKE"="127.0.0.1"
 "LPRX"="192.0.2.10"
 "DELME"="192.0.2.11"
+"LPR1"="127.0.0.1"
+"STREAM"="127.0.0.1"
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Ports\LPR1]
+"PrtQName"="lp"
+"Protocol"=dword:00000001
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Ports\STREAM]
+"PrtQName"="lp"
+"Protocol"=dword:00000002
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Ports\SMOKE]
 "Protocol"=dword:00000003
@@ -122,11 +110,11 @@ wine regedit /S "$(winepath -w "$work/smoke.reg")" >"$work/regedit.log" 2>&1
 
 say "running the harness"
 mkdir -p "$work/sync" docs/screenshots
-wine "$work/QVSMOKE.EXE" "$(winepath -w "$work/sync")" "$(winepath -w "$work/smoke.ppd")" \
+wine "$work/QVSMOKE.EXE" "$(winepath -w "$work/sync")" \
   >"$work/harness.out" 2>"$work/harness.err" &
 harness=$!
 shots=0
-for _ in $(seq 1 3000); do
+for _ in $(seq 1 9000); do
   for ready in "$work"/sync/ready-*; do
     [ -e "$ready" ] || continue
     name=${ready##*/ready-}

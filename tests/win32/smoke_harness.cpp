@@ -1,8 +1,9 @@
 // QVSMOKE.EXE: plays the Windows 95 spooler around the real QVLMRMON.DLL on a Win32
 // implementation: loads it, starts it with a thirteen-slot table and drives it through the
-// table. Each check is one line, "OK: ..." or "FAIL: ..."; "NOTE: ..." says what the
-// platform cannot show. For the pictures, each dialog is announced by a file "ready-NAME"
-// in the folder given as the first argument, and closed once "shot-NAME" appears there.
+// table, its jobs kept by the spooler stand-in (WINSPOOL.DRV of this folder). Each check is
+// one line, "OK: ..." or "FAIL: ...". For the pictures, each dialog is announced by a file
+// "ready-NAME" in the folder given as the first argument, and closed once "shot-NAME"
+// appears there.
 #include <windows.h>
 #include <winsock.h>
 #include <winspool.h>
@@ -15,27 +16,12 @@
 #include <vector>
 
 #include "../../src/monitor/monitor_table.h"
+#include "smoke_check.h"
+#include "smoke_jobs.h"
 
 namespace {
 
-int failures = 0;
 std::string syncDir;
-
-void Check(bool ok, const char *format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    printf("%s: ", ok ? "OK" : "FAIL");
-    vprintf(format, ap);
-    printf("\n");
-    fflush(stdout);
-    va_end(ap);
-    if (!ok) ++failures;
-}
-
-void Note(const char *text) {
-    printf("NOTE: %s\n", text);
-    fflush(stdout);
-}
 
 bool FileExists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -79,38 +65,6 @@ std::string FieldText(HWND dialog, int id) {
     return text;
 }
 
-// ---- the printer: a raw listener on 127.0.0.1 ----------------------------------------
-
-struct Listener {
-    SOCKET socket = INVALID_SOCKET;
-    std::string received;
-    int peerPort = 0;
-};
-
-DWORD WINAPI ListenThread(LPVOID p) {
-    Listener *l = (Listener *)p;
-    sockaddr_in peer;
-    int length = sizeof peer;
-    SOCKET c = accept(l->socket, (sockaddr *)&peer, &length);
-    if (c == INVALID_SOCKET) return 1;
-    l->peerPort = ntohs(peer.sin_port);
-    char buffer[8192];
-    int n;
-    while ((n = recv(c, buffer, sizeof buffer, 0)) > 0) l->received.append(buffer, n);
-    closesocket(c);
-    return 0;
-}
-
-bool Listen(Listener *l, int port) {
-    l->socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons((u_short)port);
-    a.sin_addr.s_addr = inet_addr("127.0.0.1");
-    return l->socket != INVALID_SOCKET && bind(l->socket, (sockaddr *)&a, sizeof a) == 0 &&
-           listen(l->socket, 1) == 0;
-}
-
 // ---- checks ----------------------------------------------------------------------------
 
 // The names in alphabetical order: the monitor lists them in the registry's order, and
@@ -133,8 +87,9 @@ void CheckEnumeration(MONITOR &m) {
     DWORD needed, count;
     bool ok;
     std::string names = PortNames(m, &needed, &count, &ok);
-    DWORD expected = 3 * sizeof(PORT_INFO_1A) + sizeof "SMOKE" + sizeof "LPRX" + sizeof "DELME";
-    Check(ok && names == "DELME,LPRX,SMOKE", "EnumPorts level 1 lists the ports of the .reg: %s",
+    DWORD expected = 5 * sizeof(PORT_INFO_1A) + sizeof "SMOKE" + sizeof "LPRX" + sizeof "DELME" +
+                     sizeof "LPR1" + sizeof "STREAM";
+    Check(ok && names == "DELME,LPR1,LPRX,SMOKE,STREAM", "EnumPorts level 1 lists the ports of the .reg: %s",
           names.c_str());
     Check(needed == expected, "EnumPorts level 1 needs %lu bytes (%lu expected)", needed, expected);
     needed = count = 0;
@@ -143,7 +98,7 @@ void CheckEnumeration(MONITOR &m) {
     std::string buffer(needed, '\0');
     ok = m.pfnEnumPorts(nullptr, 2, (LPBYTE)&buffer[0], needed, &needed, &count);
     PORT_INFO_2A *p = (PORT_INFO_2A *)&buffer[0];
-    bool same = ok && count == 3;
+    bool same = ok && count == 5;
     for (DWORD i = 0; same && i < count; ++i)
         same = strcmp(p[i].pMonitorName, "QV TCP/IP LMR Monitor") == 0 &&
                strcmp(p[i].pDescription, "QV TCP/IP LMR Port") == 0 && p[i].fPortType == 1;
@@ -156,65 +111,8 @@ void CheckEnumeration(MONITOR &m) {
         RegOpenKeyExA(HKEY_LOCAL_MACHINE,
                       "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\DELME",
                       0, KEY_READ, &key) != ERROR_SUCCESS;
-    Check(ok && names == "LPRX,SMOKE" && keyGone, "after DeletePort: %s, settings key gone", names.c_str());
-}
-
-// A printer of Wine's spooler to hold the job the monitor looks at.
-bool MakePrinter(const std::string &ppd, std::string *name, DWORD *jobId, HANDLE *printer) {
-    DRIVER_INFO_3A driver = {};
-    driver.cVersion = 3;
-    driver.pName = (LPSTR) "QV Smoke Driver";
-    driver.pDriverPath = (LPSTR) "wineps.drv";
-    driver.pDataFile = (LPSTR)ppd.c_str();
-    driver.pConfigFile = (LPSTR) "wineps.drv";
-    if (!AddPrinterDriverA(nullptr, 3, (LPBYTE)&driver) &&
-        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
-        return false;
-    PRINTER_INFO_2A info = {};
-    info.pPrinterName = (LPSTR) "QV Smoke";
-    info.pPortName = (LPSTR) "FILE:";
-    info.pDriverName = (LPSTR) "QV Smoke Driver";
-    info.pPrintProcessor = (LPSTR) "WinPrint";
-    info.pDatatype = (LPSTR) "RAW";
-    HANDLE added = AddPrinterA(nullptr, 2, (LPBYTE)&info);
-    if (added) ClosePrinter(added);
-    *name = "QV Smoke";
-    if (!OpenPrinterA((LPSTR)name->c_str(), printer, nullptr)) return false;
-    DOC_INFO_1A doc = {(LPSTR) "smoke", (LPSTR) "C:\\smoke.prn", (LPSTR) "RAW"};
-    *jobId = StartDocPrinterA(*printer, 1, (LPBYTE)&doc);
-    return *jobId != 0;
-}
-
-void CheckRawJob(MONITOR &m, const std::string &ppd) {
-    std::string printerName;
-    DWORD jobId = 0;
-    HANDLE printer = nullptr;
-    bool havePrinter = MakePrinter(ppd, &printerName, &jobId, &printer);
-    Check(havePrinter, "a printer and a job of the platform's spooler (job %lu)", jobId);
-    if (!havePrinter) return;
-    Listener l;
-    Check(Listen(&l, 9101), "a raw printer listens on 127.0.0.1:9101");
-    HANDLE thread = CreateThread(nullptr, 0, ListenThread, &l, 0, nullptr);
-    std::string data;
-    for (int i = 0; i < 100000; ++i) data += (char)('A' + (i * 7) % 26);
-    HANDLE port = nullptr;
-    DOC_INFO_1A doc = {(LPSTR) "smoke", nullptr, nullptr};
-    DWORD written = 0;
-    bool opened = m.pfnOpenPort((LPSTR) "SMOKE", &port);
-    bool started = opened && m.pfnStartDocPort(port, (LPSTR)printerName.c_str(), jobId, 1, (LPBYTE)&doc);
-    bool wrote = started && m.pfnWritePort(port, (LPBYTE)data.data(), (DWORD)data.size(), &written);
-    bool ended = started && m.pfnEndDocPort(port);
-    if (opened) m.pfnClosePort(port);
-    Check(opened && started && wrote && ended && written == data.size(),
-          "mode-3 job: OpenPort, StartDocPort, WritePort (%lu bytes), EndDocPort, ClosePort", written);
-    WaitForSingleObject(thread, 30000);
-    Check(l.received == data, "the printer received the %u bytes exactly (%u received)",
-          (unsigned)data.size(), (unsigned)l.received.size());
-    Check(l.peerPort >= 600 && l.peerPort <= 1023, "from the reserved local port %d", l.peerPort);
-    Note("the platform's spooler keeps no job status text, so the job is checked by its bytes on the wire");
-    closesocket(l.socket);
-    EndDocPrinter(printer);
-    ClosePrinter(printer);
+    Check(ok && names == "LPR1,LPRX,SMOKE,STREAM" && keyGone, "after DeletePort: %s, settings key gone",
+          names.c_str());
 }
 
 // ---- dialogs ---------------------------------------------------------------------------
@@ -289,11 +187,18 @@ void CheckDialogs(MONITOR &m) {
 
 }  // namespace
 
+// A monitor that never returns would hang the run: it fails instead.
+DWORD WINAPI Watchdog(LPVOID) {
+    Sleep(900000);
+    Check(false, "the checks did not finish within 15 minutes");
+    ExitProcess(1);
+}
+
 int main(int argc, char **argv) {
     if (argc > 1) syncDir = argv[1];
+    CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     WSADATA wsa;
     WSAStartup(0x0101, &wsa);
-    std::string ppd = argc > 2 ? argv[2] : "";
     HMODULE dll = LoadLibraryA("QVLMRMON.DLL");
     Check(dll != nullptr, "LoadLibraryA(\"QVLMRMON.DLL\")");
     if (!dll) return 1;
@@ -309,8 +214,8 @@ int main(int argc, char **argv) {
               m.pfnClosePort && m.pfnAddPort && m.pfnConfigurePort && m.pfnDeletePort,
           "the table's port, job and setup slots are filled");
     CheckEnumeration(m);
-    CheckRawJob(m, ppd);
+    if (FindSpoolerStandIn()) CheckJobs(m);
     CheckDialogs(m);
-    printf("%s: %d check(s) failed\n", failures ? "FAIL" : "DONE", failures);
-    return failures ? 1 : 0;
+    printf("%s: %d check(s) failed\n", Failures() ? "FAIL" : "DONE", Failures());
+    return Failures() ? 1 : 0;
 }

@@ -1,0 +1,351 @@
+// WINSPOOL.DRV stand-in: the part of the Windows 95 spooler that QVLMRMON.DLL calls, for
+// running the real DLL under Wine, whose own spooler keeps no job status text and crashes on
+// a level-2 SetJobA. Printers and jobs live in this process; job records are the platform's
+// own JOB_INFO_2A and PRINTER_INFO_2A, packed as the spooler packs them (the record first,
+// its texts after it in the caller's buffer). The harness plays the spooler and the user
+// through the control calls of spooler_standin.h.
+#include "spooler_standin.h"
+
+#include <winspool.h>
+
+#include <string.h>
+
+namespace {
+
+const int kMaxPrinters = 8, kMaxJobs = 64, kMaxTexts = 16, kText = 256;
+const DWORD kPrinterMagic = 0x51565350;
+
+struct Printer {
+    char name[kText], port[kText];
+};
+struct Job {
+    DWORD id, status;
+    char printer[kText], document[kText], statusText[kText];
+    char history[kMaxTexts][kText];
+    int texts;
+    bool sent;  // reported sent to the printer: no longer in the queue
+};
+struct PrinterHandle {
+    DWORD magic;
+    int printer;
+};
+
+CRITICAL_SECTION lock;
+Printer printers[kMaxPrinters];
+int printerCount = 0;
+Job jobs[kMaxJobs];
+int jobCount = 0;
+DWORD nextJobId = 1;
+MonitorEnumPortsFn monitorEnumPorts = nullptr;
+
+struct Locked {
+    Locked() { EnterCriticalSection(&lock); }
+    ~Locked() { LeaveCriticalSection(&lock); }
+};
+
+void Copy(char *to, const char *from) {
+    lstrcpynA(to, from ? from : "", kText);
+}
+
+BOOL Fail(DWORD code) {
+    SetLastError(code);
+    return FALSE;
+}
+
+int FindPrinter(const char *name) {
+    for (int i = 0; name && i < printerCount; ++i)
+        if (lstrcmpiA(printers[i].name, name) == 0) return i;
+    return -1;
+}
+
+Job *FindJob(DWORD id) {
+    for (int i = 0; i < jobCount; ++i)
+        if (jobs[i].id == id && !jobs[i].sent) return &jobs[i];
+    return nullptr;
+}
+
+int HandlePrinter(HANDLE h) {
+    PrinterHandle *p = (PrinterHandle *)h;
+    return p && p->magic == kPrinterMagic ? p->printer : -1;
+}
+
+// Fills records from the front of a buffer and their texts from its back.
+struct Packer {
+    LPBYTE end;
+    LPSTR Put(const char *text) {
+        DWORD n = (DWORD)lstrlenA(text) + 1;
+        end -= n;
+        memcpy(end, text, n);
+        return (LPSTR)end;
+    }
+};
+
+DWORD Texts(const char *a, const char *b, const char *c, const char *d) {
+    return (DWORD)(lstrlenA(a) + lstrlenA(b) + lstrlenA(c) + lstrlenA(d) + 4);
+}
+
+DWORD JobSize(const Job &j) {
+    return sizeof(JOB_INFO_2A) + Texts(j.printer, j.document, j.statusText, "RAW") +
+           Texts("QVSMOKE", "user", "WinPrint", "");
+}
+
+void FillJob(const Job &j, JOB_INFO_2A *out, Packer &pk, DWORD position) {
+    memset(out, 0, sizeof *out);
+    out->JobId = j.id;
+    out->pPrinterName = pk.Put(j.printer);
+    out->pMachineName = pk.Put("QVSMOKE");
+    out->pUserName = pk.Put("user");
+    out->pDocument = pk.Put(j.document);
+    out->pDatatype = pk.Put("RAW");
+    out->pPrintProcessor = pk.Put("WinPrint");
+    out->pParameters = pk.Put("");
+    out->pStatus = j.statusText[0] ? pk.Put(j.statusText) : nullptr;
+    out->Status = j.status;
+    out->Priority = 1;
+    out->Position = position;
+}
+
+bool Control(Job *job, DWORD command) {
+    switch (command) {
+        case JOB_CONTROL_PAUSE: job->status |= JOB_STATUS_PAUSED; return true;
+        case JOB_CONTROL_RESUME: job->status &= ~(DWORD)JOB_STATUS_PAUSED; return true;
+        case JOB_CONTROL_CANCEL:
+        case JOB_CONTROL_DELETE: job->status |= JOB_STATUS_DELETING; return true;
+        case JOB_CONTROL_RESTART: return true;
+        case JOB_CONTROL_SENT_TO_PRINTER: job->sent = true; return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&lock);
+    return TRUE;
+}
+
+// ---- what the monitor calls ------------------------------------------------------------
+
+BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA) {
+    if (!printer) return Fail(ERROR_INVALID_PARAMETER);
+    Locked l;
+    int index = FindPrinter(name);
+    if (index < 0) return Fail(ERROR_INVALID_PRINTER_NAME);
+    PrinterHandle *h = (PrinterHandle *)HeapAlloc(GetProcessHeap(), 0, sizeof(PrinterHandle));
+    if (!h) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    h->magic = kPrinterMagic;
+    h->printer = index;
+    *printer = (HANDLE)h;
+    return TRUE;
+}
+
+BOOL WINAPI ClosePrinter(HANDLE printer) {
+    if (HandlePrinter(printer) < 0) return Fail(ERROR_INVALID_HANDLE);
+    ((PrinterHandle *)printer)->magic = 0;
+    HeapFree(GetProcessHeap(), 0, printer);
+    return TRUE;
+}
+
+BOOL WINAPI GetJobA(HANDLE printer, DWORD id, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed) {
+    Locked l;
+    int p = HandlePrinter(printer);
+    if (p < 0) return Fail(ERROR_INVALID_HANDLE);
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    Job *job = FindJob(id);
+    if (!job || lstrcmpiA(job->printer, printers[p].name) != 0) return Fail(ERROR_INVALID_PARAMETER);
+    DWORD need = JobSize(*job);
+    if (needed) *needed = need;
+    if (!buffer || size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk = {buffer + size};
+    FillJob(*job, (JOB_INFO_2A *)buffer, pk, 0);
+    return TRUE;
+}
+
+BOOL WINAPI SetJobA(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD command) {
+    Locked l;
+    int p = HandlePrinter(printer);
+    if (p < 0) return Fail(ERROR_INVALID_HANDLE);
+    Job *job = FindJob(id);
+    if (!job || lstrcmpiA(job->printer, printers[p].name) != 0) return Fail(ERROR_INVALID_PARAMETER);
+    if (level == 2) {
+        if (!info) return Fail(ERROR_INVALID_PARAMETER);
+        // Of a level-2 record the spooler takes the status text (and not the status word).
+        const char *text = ((JOB_INFO_2A *)info)->pStatus;
+        Copy(job->statusText, text);
+        if (job->texts < kMaxTexts &&
+            (job->texts == 0 || lstrcmpA(job->history[job->texts - 1], job->statusText)))
+            Copy(job->history[job->texts++], job->statusText);
+    } else if (level != 0) {
+        return Fail(ERROR_INVALID_LEVEL);
+    }
+    if (command && !Control(job, command)) return Fail(ERROR_INVALID_PARAMETER);
+    return TRUE;
+}
+
+BOOL WINAPI EnumJobsA(HANDLE printer, DWORD first, DWORD count, DWORD level, LPBYTE buffer, DWORD size,
+                      LPDWORD needed, LPDWORD returned) {
+    Locked l;
+    int p = HandlePrinter(printer);
+    if (p < 0) return Fail(ERROR_INVALID_HANDLE);
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    Job *listed[kMaxJobs];
+    DWORD n = 0, position = 0;
+    for (int i = 0; i < jobCount; ++i) {
+        if (jobs[i].sent || lstrcmpiA(jobs[i].printer, printers[p].name) != 0) continue;
+        if (position++ >= first && n < count) listed[n++] = &jobs[i];
+    }
+    DWORD need = 0;
+    for (DWORD i = 0; i < n; ++i) need += JobSize(*listed[i]);
+    if (needed) *needed = need;
+    if (returned) *returned = 0;
+    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk = {buffer + size};
+    for (DWORD i = 0; i < n; ++i) FillJob(*listed[i], (JOB_INFO_2A *)buffer + i, pk, first + i + 1);
+    if (returned) *returned = n;
+    return TRUE;
+}
+
+BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
+                          LPDWORD returned) {
+    Locked l;
+    if (level != 2) return Fail(ERROR_INVALID_LEVEL);
+    int n = flags & PRINTER_ENUM_LOCAL ? printerCount : 0;
+    DWORD need = 0;
+    for (int i = 0; i < n; ++i)
+        need += sizeof(PRINTER_INFO_2A) +
+                Texts(printers[i].name, printers[i].port, "QV Smoke Driver", "RAW") +
+                Texts("WinPrint", "", "", "");
+    if (needed) *needed = need;
+    if (returned) *returned = 0;
+    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk = {buffer + size};
+    for (int i = 0; i < n; ++i) {
+        PRINTER_INFO_2A *pi = (PRINTER_INFO_2A *)buffer + i;
+        memset(pi, 0, sizeof *pi);
+        pi->pPrinterName = pk.Put(printers[i].name);
+        pi->pPortName = pk.Put(printers[i].port);
+        pi->pDriverName = pk.Put("QV Smoke Driver");
+        pi->pPrintProcessor = pk.Put("WinPrint");
+        pi->pDatatype = pk.Put("RAW");
+        for (int j = 0; j < jobCount; ++j)
+            if (!jobs[j].sent && lstrcmpiA(jobs[j].printer, printers[i].name) == 0) ++pi->cJobs;
+    }
+    if (returned) *returned = (DWORD)n;
+    return TRUE;
+}
+
+// The ports of every monitor: the built-in ones, then the loaded monitor's (what SPOOLSS.DLL's
+// EnumPortsA gives; the SPOOLSS.DLL stand-in forwards here).
+BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+    if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
+    static const char *builtIn[] = {"LPT1:", "COM1:", "FILE:"};
+    char names[32][kText];
+    int n = 0;
+    for (const char *b : builtIn) Copy(names[n++], b);
+    DWORD monitorNeed = 0, monitorCount = 0;
+    if (monitorEnumPorts) {
+        monitorEnumPorts(nullptr, 1, nullptr, 0, &monitorNeed, &monitorCount);
+        LPBYTE list = monitorNeed ? (LPBYTE)HeapAlloc(GetProcessHeap(), 0, monitorNeed) : nullptr;
+        if (list && monitorEnumPorts(nullptr, 1, list, monitorNeed, &monitorNeed, &monitorCount))
+            for (DWORD i = 0; i < monitorCount && n < 32; ++i)
+                Copy(names[n++], ((PORT_INFO_1A *)list)[i].pName);
+        if (list) HeapFree(GetProcessHeap(), 0, list);
+    }
+    DWORD need = 0;
+    for (int i = 0; i < n; ++i)
+        need += level == 1 ? sizeof(PORT_INFO_1A) + lstrlenA(names[i]) + 1
+                           : sizeof(PORT_INFO_2A) + Texts(names[i], "Local Port", "Local Port", "") - 1;
+    if (needed) *needed = need;
+    if (returned) *returned = 0;
+    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    Packer pk = {buffer + size};
+    for (int i = 0; i < n; ++i) {
+        if (level == 1) {
+            ((PORT_INFO_1A *)buffer)[i].pName = pk.Put(names[i]);
+        } else {
+            PORT_INFO_2A *pi = (PORT_INFO_2A *)buffer + i;
+            pi->pPortName = pk.Put(names[i]);
+            pi->pMonitorName = pk.Put("Local Port");
+            pi->pDescription = pk.Put("Local Port");
+            pi->fPortType = PORT_TYPE_WRITE;
+            pi->Reserved = 0;
+        }
+    }
+    if (returned) *returned = (DWORD)n;
+    return TRUE;
+}
+
+// ---- what the spooler and its user do (spooler_standin.h) -------------------------------
+
+BOOL WINAPI QvAddPrinter(LPCSTR name, LPCSTR port) {
+    Locked l;
+    int index = FindPrinter(name);
+    if (index < 0) {
+        if (printerCount == kMaxPrinters || !name || !*name) return FALSE;
+        index = printerCount++;
+        Copy(printers[index].name, name);
+    }
+    Copy(printers[index].port, port);
+    return TRUE;
+}
+
+DWORD WINAPI QvAddJob(LPCSTR printer, LPCSTR document) {
+    Locked l;
+    int p = FindPrinter(printer);
+    if (p < 0 || jobCount == kMaxJobs) return 0;
+    Job &j = jobs[jobCount++];
+    memset(&j, 0, sizeof j);
+    j.id = nextJobId++;
+    j.status = JOB_STATUS_PRINTING;
+    Copy(j.printer, printers[p].name);
+    Copy(j.document, document);
+    return j.id;
+}
+
+BOOL WINAPI QvUserControl(DWORD id, DWORD command) {
+    Locked l;
+    Job *job = FindJob(id);
+    return job && command != JOB_CONTROL_SENT_TO_PRINTER && Control(job, command);
+}
+
+BOOL WINAPI QvJobState(DWORD id, LPDWORD status, LPSTR text, DWORD textSize) {
+    Locked l;
+    Job *job = FindJob(id);
+    if (!job) return FALSE;
+    if (status) *status = job->status;
+    if (text && textSize) lstrcpynA(text, job->statusText, (int)textSize);
+    return TRUE;
+}
+
+DWORD WINAPI QvStatusHistory(DWORD id, LPSTR buffer, DWORD size) {
+    Locked l;
+    DWORD used = 0;
+    for (int i = 0; i < jobCount; ++i) {
+        if (jobs[i].id != id) continue;
+        for (int t = 0; t < jobs[i].texts; ++t) {
+            DWORD n = (DWORD)lstrlenA(jobs[i].history[t]);
+            if (used + n + 2 > size) break;
+            memcpy(buffer + used, jobs[i].history[t], n);
+            used += n;
+            buffer[used++] = '\n';
+        }
+    }
+    if (size) buffer[used < size ? used : size - 1] = 0;
+    return used;
+}
+
+BOOL WINAPI QvJobSent(DWORD id) {
+    Locked l;
+    for (int i = 0; i < jobCount; ++i)
+        if (jobs[i].id == id) return jobs[i].sent;
+    return FALSE;
+}
+
+void WINAPI QvRegisterMonitor(MonitorEnumPortsFn enumPorts) {
+    Locked l;
+    monitorEnumPorts = enumPorts;
+}
+
+}  // extern "C"
