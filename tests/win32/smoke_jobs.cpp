@@ -10,7 +10,7 @@
 
 #include "smoke_check.h"
 #include "smoke_printer.h"
-#include "spooler_standin.h"
+#include "../../host/win32/spooler_standin.h"
 
 namespace {
 

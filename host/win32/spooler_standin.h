@@ -1,4 +1,4 @@
-// The control side of the spooler stand-in (WINSPOOL.DRV of tests/win32): what the Windows
+// The control side of the spooler stand-in (WINSPOOL.DRV of host/win32): what the Windows
 // 95 spooler and its user do to jobs, for the smoke harness. The monitor itself sees only
 // the ordinary WINSPOOL calls. The harness reaches these by GetProcAddress on the loaded
 // WINSPOOL.DRV, so it links against no import library of the stand-in.
