@@ -65,6 +65,27 @@ TEST_F(ConnectionTest, Port600WrapsTo1023) {
     EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1023);
 }
 
+TEST_F(ConnectionTest, EveryBindRefusedCyclesThroughTheRangeOncePerSecond) {
+    AddPortValue("raw", "127.0.0.1", 3, 9106);
+    ASSERT_TRUE(StartMonitor());
+    SetPortNum(602);
+    qvhost::RefuseAllBinds(true);
+    DWORD job = QueueJob("raw");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && qvhost::CountSleeps(1000) == 5) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    PrintResult r = Print("raw", job, "x");
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(qvhost::CountSleeps(1000), 5u);
+    // 602, 601, 600, 1023, 1022 and 1021, whose pause found the job deleted; the port below
+    // it is the next to try.
+    DWORD next = 0;
+    ASSERT_TRUE(ReadDword("Config", "PortNum", &next));
+    EXPECT_EQ(next, 1020u);
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
 TEST_F(ConnectionTest, PortAbove1023IsTriedAsStored) {
     REQUIRE_RESERVED_PORTS();
     AddPortValue("lpt", "127.0.0.1", 1);
