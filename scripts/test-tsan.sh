@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The threaded tests (stress, concurrency, setup dialog) under ThreadSanitizer.
+# The threaded tests (stress, setup dialog, sibling import) under ThreadSanitizer.
 # QVLMR_STRESS_JOBS sets the stress test's jobs per port (4 here unless given).
 set -euo pipefail
 cd "$(dirname "$0")/.."

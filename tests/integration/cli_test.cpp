@@ -301,14 +301,9 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
         {{"--name", "r1", "--address", "10.0.0.3", "--raw", "--port-number", "65536"}, nullptr},
         {{"--name", "p2", "--address", "printer9"},
          "The host you have just entered is not available.\nPlease input again."},
-        {{"--name", "x1", "--address", "host:q:x"}, input},
-        {{"--name", "x2", "--address", ":lp"}, input},
-        {{"--name", "x\\3", "--address", "10.0.0.3"}, input},
+        // pasted, as only a paste can put letters into the dialog's digits-only field
         {{"--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"}, input},
         {{"--name", "ZED", "--address", "10.0.0.3"}, "The port you have just entered already exists."},
-        {{"--name", "LPT1", "--address", "10.0.0.3"},
-         "The port you have just entered cannot be set.\nPart of the port name is same as the existing port "
-         "name."},
     };
     for (const PortAddCase &c : cases) {
         std::vector<std::string> args = {"port", "add"};

@@ -106,10 +106,6 @@ ToolProcess StartTool(const std::string &home, const std::vector<std::string> &a
     return p;
 }
 
-void PeekToolErr(ToolProcess &p, std::string *err) {
-    Drain(p.errFd, err);
-}
-
 ToolResult FinishTool(ToolProcess &p, bool killIt) {
     ToolResult r;
     if (killIt) kill(p.pid, SIGTERM);

@@ -27,7 +27,5 @@ struct ToolProcess {
 ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args);
 // Waits for the process (killing it first when kill is set) and collects its output.
 ToolResult FinishTool(ToolProcess &p, bool kill = false);
-// Reads what the process wrote to stderr so far (non-blocking), appending to *err.
-void PeekToolErr(ToolProcess &p, std::string *err);
 
 #endif
