@@ -20,7 +20,7 @@ const char kPortsReg[] =
     "\"Protocol\"=dword:00000003\n";
 
 class CliTest : public PrintTest {
-  protected:
+  public:
     ToolResult Tool(const std::vector<std::string> &args, const std::string &input = "") {
         return RunTool(home_, args, input);
     }
@@ -94,9 +94,11 @@ TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
     EXPECT_EQ(Export(), before);
 }
 
-// A job printed by another qvlmr process; nobody listens on 515, so it waits with a network
-// error on the real clock.
-ToolProcess StartWaitingJob(const std::string &home, DWORD *job) {
+// A job printed by another qvlmr process to printer Office on port Lpt, where nobody listens
+// on 515: once it shows the network error, it waits on the real clock.
+ToolProcess StartWaitingJob(CliTest *t, const std::string &home, DWORD *job) {
+    EXPECT_EQ(t->Tool({"reg", "import", "-"}, kPortsReg).status, 0);
+    EXPECT_EQ(t->Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
     std::string doc = home + "/doc.txt";
     int fd = open(doc.c_str(), O_CREAT | O_WRONLY, 0644);
     if (write(fd, "hello\n", 6) != 6) ADD_FAILURE();
@@ -108,17 +110,15 @@ ToolProcess StartWaitingJob(const std::string &home, DWORD *job) {
         if (!jobs.empty()) *job = jobs[0].id;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    EXPECT_TRUE(*job && t->WaitForText(*job, "Cannot print(Network Error)"));
     return p;
 }
 
 TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     REQUIRE_RESERVED_PORTS();
-    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
-    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
     DWORD job;
-    ToolProcess p = StartWaitingJob(home_, &job);
+    ToolProcess p = StartWaitingJob(this, home_, &job);
     ASSERT_NE(job, 0u);
-    ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
     ToolResult list = Tool({"jobs"});
     EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
     ToolResult second = Tool({"ports"});
@@ -143,12 +143,9 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
 
 TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {
     REQUIRE_RESERVED_PORTS();
-    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
-    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
     DWORD job;
-    ToolProcess p = StartWaitingJob(home_, &job);
+    ToolProcess p = StartWaitingJob(this, home_, &job);
     ASSERT_NE(job, 0u);
-    ASSERT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
     kill(p.pid, SIGKILL);
     FinishTool(p);
     std::string id = std::to_string(job);

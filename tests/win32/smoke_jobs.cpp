@@ -108,6 +108,15 @@ JobResult PrintJob(MONITOR &m, const char *port, const char *printer, DWORD job,
     return r;
 }
 
+// Queues a job on the printer, prints it through the port and collects what the printer got.
+std::vector<SmokeConversation> Deliver(MONITOR &m, SmokePrinter &printer, const char *port, const char *name,
+                                       const std::string &data, DWORD *job, JobResult *r) {
+    *job = spooler.addJob(name, "report");
+    *r = PrintJob(m, port, name, *job, data);
+    printer.WaitConversations(1, 30000);
+    return printer.Conversations();
+}
+
 bool Reserved(int port) {
     return port >= 600 && port <= 1023;
 }
@@ -144,10 +153,9 @@ void CheckSpooledJob(MONITOR &m) {
     SmokePrinter lpd;
     Check(lpd.Start(515, true), "an LPD printer listens on 127.0.0.1:515");
     std::string data = Bytes(1200000, 1);
-    DWORD job = spooler.addJob(kLprPrinter, "report");
-    JobResult r = PrintJob(m, "LPR1", kLprPrinter, job, data);
-    lpd.WaitConversations(1, 30000);
-    std::vector<SmokeConversation> c = lpd.Conversations();
+    DWORD job;
+    JobResult r;
+    std::vector<SmokeConversation> c = Deliver(m, lpd, "LPR1", kLprPrinter, data, &job, &r);
     bool one = c.size() == 1;
     Check(r.ok && one && c[0].complete && c[0].data == data && c[0].queue == "lp",
           "mode-1 job: %u bytes received exactly by queue lp (%u received, %u connection(s))",
@@ -175,10 +183,9 @@ void CheckStreamedJob(MONITOR &m) {
     SmokePrinter lpd;
     lpd.Start(515, true);
     std::string data = Bytes(300000, 2);
-    DWORD job = spooler.addJob(kStreamPrinter, "report");
-    JobResult r = PrintJob(m, "STREAM", kStreamPrinter, job, data);
-    lpd.WaitConversations(1, 30000);
-    std::vector<SmokeConversation> c = lpd.Conversations();
+    DWORD job;
+    JobResult r;
+    std::vector<SmokeConversation> c = Deliver(m, lpd, "STREAM", kStreamPrinter, data, &job, &r);
     bool one = c.size() == 1;
     Check(r.ok && one && c[0].complete && c[0].data == data,
           "mode-2 job: %u bytes streamed and received exactly (%u received)", (unsigned)data.size(),
@@ -199,10 +206,9 @@ void CheckRawJob(MONITOR &m) {
     SmokePrinter raw;
     Check(raw.Start(9101, false), "a raw printer listens on 127.0.0.1:9101");
     std::string data = Bytes(100000, 3);
-    DWORD job = spooler.addJob(kRawPrinter, "report");
-    JobResult r = PrintJob(m, "SMOKE", kRawPrinter, job, data);
-    raw.WaitConversations(1, 30000);
-    std::vector<SmokeConversation> c = raw.Conversations();
+    DWORD job;
+    JobResult r;
+    std::vector<SmokeConversation> c = Deliver(m, raw, "SMOKE", kRawPrinter, data, &job, &r);
     bool one = c.size() == 1;
     Check(r.ok && r.written == data.size() && one && c[0].data == data && Reserved(c[0].peerPort),
           "mode-3 job: %u bytes received exactly from the reserved local port %d", (unsigned)data.size(),
