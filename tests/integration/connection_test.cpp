@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "print_fixture.h"
 
 namespace {
@@ -243,6 +245,13 @@ TEST_F(ConnectionTest, APrinterThatStopsReadingIsWaitedOnNotPolledInALoop) {
     // second brings at most one more.
     EXPECT_GT(sendsInStall, 0u);
     EXPECT_LE(sendsInStall, 8u);
+    // The first wait on the blocked socket lasts until a second after the job's start (the
+    // printer-open try's 500 ms before it), when the job is looked at.
+    std::vector<qvhost::SleepRecord> sleeps = qvhost::Sleeps();
+    auto open = std::find_if(sleeps.begin(), sleeps.end(), [](auto &r) { return !r.select && r.ms == 500; });
+    auto wait = std::find_if(sleeps.begin(), sleeps.end(), [](auto &r) { return r.select && r.ms != 1000; });
+    ASSERT_TRUE(open != sleeps.end() && wait != sleeps.end());
+    EXPECT_EQ(wait->at + wait->ms, open->at + 500 + 1000);
     ASSERT_TRUE(Raw().WaitForConversations(1, 10000));
     EXPECT_TRUE(Raw().Conversations()[0].received == data);
 }

@@ -33,6 +33,29 @@ TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) 
     EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1023 - 6);
 }
 
+TEST_F(DeliveryTest, AResumedJobStartsItsWaitsAgainAtThreeSeconds) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("lpt", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    // Paused in the second (6 s) wait, resumed; the printer listens from the third failure.
+    SetStatusAction([&](const StatusEvent &e) {
+        if (e.text != "Cannot print(Network Error)") return;
+        if (Count(e.text) == 2) qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+        if (Count(e.text) == 3) Lpd();
+    });
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        qvhost::JobView v;
+        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Paused")
+            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+    });
+    ASSERT_TRUE(Print("lpt", job, "data").ended);
+    std::vector<uint64_t> waits = Gaps("Cannot print(Network Error)", "Sending...");
+    ASSERT_EQ(waits.size(), 3u);
+    EXPECT_EQ(waits[0], 3000u);
+    EXPECT_EQ(waits[2], 3000u) << "after the resume the waits begin again at 3 s";
+}
+
 TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
     REQUIRE_RESERVED_PORTS();
     AddPortValue("lpt", "127.0.0.1", 1);
@@ -162,6 +185,14 @@ TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
     EXPECT_TRUE(SpoolFiles().empty());
     qvhost::JobView v;
     EXPECT_FALSE(qvhost::GetJob(job, &v)) << "reported sent, so it left the queue";
+    // Nor is a job that the spooler has put in error.
+    job = QueueJob("lpt");
+    h = StartDocument("lpt", job);
+    ASSERT_TRUE(monitor_.pfnWritePort(h, (LPBYTE) "abc", 3, &written));
+    qvhost::SetJobStatusBits(job, JOB_STATUS_ERROR, 0);
+    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+    monitor_.pfnClosePort(h);
+    EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_FALSE(Lpd().WaitForConversations(1, 200));
 }
 
@@ -198,19 +229,18 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
     REQUIRE_RESERVED_PORTS();
     AddPortValue("lpt", "127.0.0.1", 1);
     ImportReg(std::string("[") + kMonitorKey +
-              "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e7\n");
+              "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e6\n");
     ASSERT_TRUE(StartMonitor());
     Lpd();
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
-    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
     std::vector<Conversation> c = Lpd().Conversations();
     EXPECT_EQ(c[0].sourcePort, 601);
     EXPECT_EQ(c[1].sourcePort, 600);
-    EXPECT_NE(c[0].controlHeader.find("cfA000PC1"), std::string::npos) << "999 is followed by 000";
-    EXPECT_NE(c[1].controlHeader.find("cfA001PC1"), std::string::npos);
-    DWORD v;
-    ASSERT_TRUE(ReadDword("Config", "PortNum", &v));
-    EXPECT_EQ(v, 1023u) << "600 is followed by 1023";
+    EXPECT_EQ(c[2].sourcePort, 1023) << "600 is followed by 1023";
+    EXPECT_NE(c[0].controlHeader.find("cfA999PC1"), std::string::npos);
+    EXPECT_NE(c[1].controlHeader.find("cfA000PC1"), std::string::npos) << "999 is followed by 000";
+    EXPECT_NE(c[2].controlHeader.find("cfA001PC1"), std::string::npos);
 }
 
 TEST_F(DeliveryTest, RegistryRefusingWritesKeepsCountersInMemory) {

@@ -147,6 +147,15 @@ TEST_F(WireTest, EmptyNamesAndFailingIdentityCalls) {
     Conversation c = Lpd().Conversations()[0];
     EXPECT_EQ(c.queue, "lpt");
     EXPECT_EQ(c.controlFile, "Hunknown\nP\nJ\nldfA000unknown\nUdfA000unknown\nN\n");
+    // Names longer than the host and user lines hold are cut to 31 bytes there.
+    std::string host(40, 'h'), user(40, 'u');
+    host[30] = 'X', user[30] = 'Y';
+    qvhost::SetComputerName(host.c_str());
+    qvhost::SetUserName(user.c_str());
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt", ""), "x", 2, "").ended);
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    std::string cf = Lpd().Conversations()[1].controlFile;
+    EXPECT_EQ(cf.substr(0, cf.find("\nJ")), "H" + host.substr(0, 31) + "\nP" + user.substr(0, 31)) << cf;
 }
 
 TEST_F(WireTest, LevelOneDocumentIsSentOnceWithoutStatusTexts) {

@@ -21,7 +21,7 @@ TEST(DottedAddress, LeadingZerosAreDroppedOctetByOctet) {
         int result;
     } cases[] = {
         {"010.001.002.003", "10.1.2.3", 1},
-        {"0001.2.3.4", "1.2.3.4", 1},     // more than three digits: the last three count
+        {"1234.2.3.4", "234.2.3.4", 1},   // more than three digits: the last three count
         {"1.2.3.4", "1.2.3.4", 1},        // rewritten to itself
         {"1.2.3", "1.2.3", 0},            // shorter than seven characters
         {"1.2.3.4.5", "1.2.3.4", 1},      // the four first octets only
