@@ -68,15 +68,6 @@ TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
     EXPECT_NE(r.err.find("no port named"), std::string::npos);
 }
 
-TEST_F(CliTest, CommandsThatLoadTheMonitorRemoveStaleJobFiles) {
-    for (const char *n : {"QVLMR123.dtf", "QVLMR123.ctf", "keep.txt"}) {
-        int fd = open((SpoolDirectory() + "/" + n).c_str(), O_CREAT | O_WRONLY, 0644);
-        close(fd);
-    }
-    ASSERT_EQ(Tool({"ports"}).status, 0);
-    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"keep.txt"});
-}
-
 TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
     std::string before = Export();

@@ -243,19 +243,32 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
     EXPECT_NE(c[2].controlHeader.find("cfA001PC1"), std::string::npos);
 }
 
-TEST_F(DeliveryTest, RegistryRefusingWritesKeepsCountersInMemory) {
+// PortNum and SeqNum kept in memory when the registry refuses them, in every mode: each
+// connection still comes from the next local port down, each LPR job has the next number.
+TEST_F(DeliveryTest, RegistryRefusingTheCountersKeepsThemInMemory) {
     REQUIRE_RESERVED_PORTS();
-    ASSERT_TRUE(StartWithLpdPort());
+    AddPortValue("L", "127.0.0.1", 1);
+    AddPortValue("S", "127.0.0.1", 2);
+    AddPortValue("R", "127.0.0.1", 3, 9108);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    Raw(9108);
     qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
-    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
-    EXPECT_EQ(c[0].sourcePort, 1023);
-    EXPECT_EQ(c[1].sourcePort, 1022);
-    EXPECT_EQ(c[2].sourcePort, 1021);
-    EXPECT_NE(c[0].controlHeader.find("cfA000"), std::string::npos);
-    EXPECT_NE(c[1].controlHeader.find("cfA001"), std::string::npos);
-    EXPECT_NE(c[2].controlHeader.find("cfA002"), std::string::npos);
+    for (int i = 0; i < 2; ++i)
+        for (const char *port : {"L", "S", "R"}) ASSERT_TRUE(Print(port, QueueJob(port), "x").ended) << port;
+    ASSERT_TRUE(Lpd().WaitForConversations(4, 5000));
+    ASSERT_TRUE(Raw().WaitForConversations(2, 5000));
+    std::vector<Conversation> lpd = Lpd().Conversations(), raw = Raw().Conversations();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(lpd[2 * i].sourcePort, 1023 - 3 * i);
+        EXPECT_EQ(lpd[2 * i + 1].sourcePort, 1022 - 3 * i);
+        EXPECT_EQ(raw[i].sourcePort, 1021 - 3 * i);
+        EXPECT_NE(lpd[2 * i].controlHeader.find("cfA00" + std::to_string(2 * i)), std::string::npos);
+        EXPECT_NE(lpd[2 * i + 1].dataHeader.find("dfA00" + std::to_string(2 * i + 1)), std::string::npos)
+            << "a raw job takes no job number";
+    }
+    DWORD stored;
+    EXPECT_FALSE(ReadDword("Config", "PortNum", &stored)) << "nothing reached the registry";
 }
 
 TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDeleted) {

@@ -1,7 +1,6 @@
 // Printer faults against each delivery mode, through the MONITOR table on the virtual clock:
 // the calls' results, the waits, the status texts, what the printer ends up with (whole
 // exactly once, or never reported as delivered), and nothing left open.
-#include <set>
 
 #include "print_fixture.h"
 
@@ -153,38 +152,6 @@ TEST_F(DirectPathTest, StreamedControlFileFailureHoldsUntilResumedOrDeleted) {
     EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_EQ(qvhost::OpenSockets(), 0);
     EXPECT_EQ(qvhost::OpenFileHandles(), 0);
-}
-
-// PortNum and SeqNum kept in memory when the registry refuses them: every job still goes
-// out from a fresh local port, streamed jobs with distinct numbers.
-TEST_F(DirectPathTest, RegistryRefusingTheCountersKeepsThemInMemory) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("S", "127.0.0.1", 2);
-    AddPortValue("R", "127.0.0.1", 3, 9108);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
-    Raw(9108);
-    qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
-    for (int i = 0; i < 3; ++i) {
-        for (const char *port : {"S", "R"}) {
-            DWORD job = QueueJob(port);
-            PrintResult r = Print(port, job, "job " + std::to_string(i));
-            EXPECT_TRUE(r.started && r.written && r.ended) << port << i;
-        }
-    }
-    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
-    ASSERT_TRUE(Raw().WaitForConversations(3, 5000));
-    std::set<int> sources;
-    std::set<std::string> numbers;
-    for (const Conversation &c : Lpd().Conversations()) {
-        sources.insert(c.sourcePort);
-        numbers.insert(c.controlHeader.substr(c.controlHeader.find("cfA"), 6));
-    }
-    for (const Conversation &c : Raw().Conversations()) sources.insert(c.sourcePort);
-    EXPECT_EQ(sources.size(), 6u) << "a fresh local port for each connection";
-    EXPECT_EQ(numbers.size(), 3u) << "distinct job numbers";
-    DWORD stored;
-    EXPECT_FALSE(ReadDword("Config", "PortNum", &stored)) << "nothing reached the registry";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
