@@ -187,6 +187,8 @@ void MakeJobUnreadable(DWORD jobId, bool on);
 void FailSocketCreate(bool on);
 void RefuseAllBinds(bool on);
 void FailOpenPrinterTimes(int count);  // the next count OpenPrinterA calls fail
+// Called on the reading thread before each RegQueryValueExA, with the value's name.
+void SetRegistryReadHook(std::function<void(const std::string &valueName)> hook);
 
 // ---- counters (for leak checks) ---------------------------------------------------------
 int OpenFileHandles();

@@ -37,6 +37,7 @@ void ResetFaults() {
     f.fileCreateSubstrings.clear();
     f.fileWriteLimits.clear();
     f.unreadableJobs.clear();
+    f.registryReadHook = nullptr;
     HoldLookups(false);
     FailLookupStart(false);
 }
@@ -75,6 +76,19 @@ void MakeJobUnreadable(DWORD jobId, bool on) {
     auto it = std::find(f.unreadableJobs.begin(), f.unreadableJobs.end(), jobId);
     if (on && it == f.unreadableJobs.end()) f.unreadableJobs.push_back(jobId);
     if (!on && it != f.unreadableJobs.end()) f.unreadableJobs.erase(it);
+}
+
+void SetRegistryReadHook(std::function<void(const std::string &valueName)> hook) {
+    std::lock_guard<std::mutex> lock(TheFaults().lock);
+    TheFaults().registryReadHook = std::move(hook);
+}
+void BeforeRegistryRead(const std::string &valueName) {
+    std::function<void(const std::string &)> hook;
+    {
+        std::lock_guard<std::mutex> lock(TheFaults().lock);
+        hook = TheFaults().registryReadHook;
+    }
+    if (hook) hook(valueName);
 }
 
 bool RegistryWriteRefused(const std::string &keyPath) {

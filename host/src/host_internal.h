@@ -22,9 +22,11 @@ struct Faults {
     std::vector<std::string> fileCreateSubstrings;
     std::vector<std::pair<std::string, long long>> fileWriteLimits;
     std::vector<DWORD> unreadableJobs;
+    std::function<void(const std::string &)> registryReadHook;
 };
 Faults &TheFaults();
 bool RegistryWriteRefused(const std::string &keyPath);
+void BeforeRegistryRead(const std::string &valueName);
 bool JobUnreadable(DWORD jobId);
 
 // Identity and code page (kernel.cpp)

@@ -197,6 +197,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, 
                              LPDWORD dataSize) {
     std::string path;
     if (!KeyPathOf(key, &path)) return ERROR_INVALID_HANDLE;
+    BeforeRegistryRead(valueName ? valueName : "");
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
     Stmt s("SELECT type, data FROM reg_values WHERE key = ? AND name = ?");
     s.Bind(1, path).Bind(2, valueName ? valueName : "");

@@ -1,5 +1,7 @@
 // Waits, holds, retries and releases of the job paths, timed on the virtual clock.
+#include <atomic>
 #include <future>
+#include <thread>
 
 #include "print_fixture.h"
 
@@ -349,6 +351,32 @@ TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
     EXPECT_EQ(qvhost::CountSleeps(500), 120u);
     EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+}
+
+TEST_F(DeliveryTest, JobsStartedTogetherOnTwoPortsGetDifferentNumbers) {
+    REQUIRE_RESERVED_PORTS();
+    AddPortValue("p1", "127.0.0.1", 1);
+    AddPortValue("p2", "127.0.0.1", 1);
+    ASSERT_TRUE(StartMonitor());
+    Lpd();
+    DWORD job1 = QueueJob("p1"), job2 = QueueJob("p2");
+    std::atomic<int> reads{0};
+    std::future<HANDLE> second;
+    qvhost::SetRegistryReadHook([&](const std::string &name) {
+        if (name != "SeqNum" || reads++ != 0) return;
+        // The second job starts while the first takes its number; it must wait for it.
+        second = std::async(std::launch::async, [&] { return StartDocument("p2", job2); });
+        for (int i = 0; i < 30 && reads < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    HANDLE h1 = StartDocument("p1", job1), h2 = second.get();
+    qvhost::SetRegistryReadHook(nullptr);
+    for (HANDLE h : {h1, h2}) {
+        EXPECT_TRUE(monitor_.pfnEndDocPort(h));
+        monitor_.pfnClosePort(h);
+    }
+    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
+    std::vector<Conversation> c = Lpd().Conversations();
+    EXPECT_NE(c[0].controlHeader, c[1].controlHeader) << c[0].controlHeader;
 }
 
 TEST_F(DeliveryTest, NoLockIsHeldWhileWaitingOnThePrinter) {
