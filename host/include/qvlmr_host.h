@@ -187,7 +187,7 @@ void MakeJobUnreadable(DWORD jobId, bool on);
 void FailSocketCreate(bool on);
 void RefuseAllBinds(bool on);
 void FailOpenPrinterTimes(int count);  // the next count OpenPrinterA calls fail
-// Called on the reading thread before each RegQueryValueExA, with the value's name.
+// Called on the reading thread when a RegQueryValueExA has read (or missed) the value.
 void SetRegistryReadHook(std::function<void(const std::string &valueName)> hook);
 
 // ---- counters (for leak checks) ---------------------------------------------------------

@@ -82,7 +82,7 @@ void SetRegistryReadHook(std::function<void(const std::string &valueName)> hook)
     std::lock_guard<std::mutex> lock(TheFaults().lock);
     TheFaults().registryReadHook = std::move(hook);
 }
-void BeforeRegistryRead(const std::string &valueName) {
+void AfterRegistryRead(const std::string &valueName) {
     std::function<void(const std::string &)> hook;
     {
         std::lock_guard<std::mutex> lock(TheFaults().lock);

@@ -26,7 +26,7 @@ struct Faults {
 };
 Faults &TheFaults();
 bool RegistryWriteRefused(const std::string &keyPath);
-void BeforeRegistryRead(const std::string &valueName);
+void AfterRegistryRead(const std::string &valueName);
 bool JobUnreadable(DWORD jobId);
 
 // Identity and code page (kernel.cpp)

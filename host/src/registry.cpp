@@ -197,13 +197,18 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, 
                              LPDWORD dataSize) {
     std::string path;
     if (!KeyPathOf(key, &path)) return ERROR_INVALID_HANDLE;
-    BeforeRegistryRead(valueName ? valueName : "");
-    std::lock_guard<std::recursive_mutex> lock(DbMutex());
-    Stmt s("SELECT type, data FROM reg_values WHERE key = ? AND name = ?");
-    s.Bind(1, path).Bind(2, valueName ? valueName : "");
-    if (!s.Step()) return ERROR_FILE_NOT_FOUND;
-    if (type) *type = (DWORD)s.Int(0);
-    return CopyOut(s.Blob(1), data, dataSize);
+    LONG result = ERROR_FILE_NOT_FOUND;
+    {
+        std::lock_guard<std::recursive_mutex> lock(DbMutex());
+        Stmt s("SELECT type, data FROM reg_values WHERE key = ? AND name = ?");
+        s.Bind(1, path).Bind(2, valueName ? valueName : "");
+        if (s.Step()) {
+            if (type) *type = (DWORD)s.Int(0);
+            result = CopyOut(s.Blob(1), data, dataSize);
+        }
+    }
+    AfterRegistryRead(valueName ? valueName : "");
+    return result;
 }
 
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE *data, DWORD dataSize) {

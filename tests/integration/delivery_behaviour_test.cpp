@@ -364,7 +364,7 @@ TEST_F(DeliveryTest, JobsStartedTogetherOnTwoPortsGetDifferentNumbers) {
     std::future<HANDLE> second;
     qvhost::SetRegistryReadHook([&](const std::string &name) {
         if (name != "SeqNum" || reads++ != 0) return;
-        // The second job starts while the first takes its number; it must wait for it.
+        // The first job has read the last number; the second starts before it stores the next.
         second = std::async(std::launch::async, [&] { return StartDocument("p2", job2); });
         for (int i = 0; i < 30 && reads < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
