@@ -186,6 +186,8 @@ int PrintOne(const PrintJob &p, int fd) {
                 EndProgressLine();
                 status = FailWin("WritePort", code);
             } else if (written == 0) {
+                std::lock_guard<std::mutex> lock(g_outputLock);
+                EndProgressLine();
                 status = Fail("WritePort took no bytes");
             }
             done += written;
