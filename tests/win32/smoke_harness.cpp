@@ -157,22 +157,9 @@ DWORD WINAPI ConfigureDialogUser(LPVOID) {
     return 0;
 }
 
-// The spooler's window (its Printers folder) on a thread of its own, as the parent whose
-// input the setup operations attach to.
-HWND spoolerWindow;
-DWORD WINAPI SpoolerWindowThread(LPVOID ready) {
-    spoolerWindow =
-        CreateWindowA("STATIC", "Printers", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    SetEvent((HANDLE)ready);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 0;
-}
-
 void CheckDialogs(MONITOR &m) {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    CreateThread(nullptr, 0, SpoolerWindowThread, ready, 0, nullptr);
-    WaitForSingleObject(ready, 30000);
+    // The spooler's window (its Printers folder): the parent whose input the setup attaches to.
+    HWND spoolerWindow = WindowOnItsOwnThread("QvSmokeSpooler", "Printers", DefWindowProcA);
     HANDLE user = CreateThread(nullptr, 0, AddDialogUser, nullptr, 0, nullptr);
     SetLastError(77);
     BOOL added = m.pfnAddPort(nullptr, spoolerWindow, (LPSTR) "QV TCP/IP LMR Port");

@@ -124,32 +124,16 @@ bool Reserved(int port) {
 // ---- the queue window ------------------------------------------------------------------
 
 LONG f5Count = 0;
-HWND queueWindow = nullptr;
 
 LRESULT CALLBACK QueueWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN && wParam == VK_F5 && lParam == 1) InterlockedIncrement(&f5Count);
     return DefWindowProcA(w, message, wParam, lParam);
 }
 
-DWORD WINAPI QueueWindowThread(LPVOID ready) {
-    WNDCLASSA c = {};
-    c.lpfnWndProc = QueueWindowProc;
-    c.lpszClassName = "QvSmokeQueue";
-    RegisterClassA(&c);
-    queueWindow = CreateWindowA("QvSmokeQueue", kLprPrinter, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                nullptr, nullptr, nullptr);
-    SetEvent((HANDLE)ready);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 0;
-}
-
 // ---- the checks ------------------------------------------------------------------------
 
 void CheckSpooledJob(MONITOR &m) {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    CreateThread(nullptr, 0, QueueWindowThread, ready, 0, nullptr);
-    WaitForSingleObject(ready, 30000);
+    HWND queueWindow = WindowOnItsOwnThread("QvSmokeQueue", kLprPrinter, QueueWindowProc);
     SmokePrinter lpd;
     Check(lpd.Start(515, true), "an LPD printer listens on 127.0.0.1:515");
     std::string data = Bytes(1200000, 1);
