@@ -368,7 +368,9 @@ TEST_F(DeliveryTest, JobsStartedTogetherOnTwoPortsGetDifferentNumbers) {
         second = std::async(std::launch::async, [&] { return StartDocument("p2", job2); });
         for (int i = 0; i < 30 && reads < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
-    HANDLE h1 = StartDocument("p1", job1), h2 = second.get();
+    HANDLE h1 = StartDocument("p1", job1);
+    ASSERT_TRUE(second.valid()) << "the job number is read from SeqNum";
+    HANDLE h2 = second.get();
     qvhost::SetRegistryReadHook(nullptr);
     for (HANDLE h : {h1, h2}) {
         EXPECT_TRUE(monitor_.pfnEndDocPort(h));
