@@ -7,7 +7,7 @@
 
 namespace {
 
-class DeliveryTest : public PrintTest {
+class DeliveryTest : public NetworkTest {
   protected:
     int Count(const std::string &text) {
         int n = 0;
@@ -17,9 +17,7 @@ class DeliveryTest : public PrintTest {
 };
 
 TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
     // Nobody listens until the sixth network error is on the job.
     SetStatusAction([this](const StatusEvent &e) {
@@ -29,16 +27,13 @@ TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) 
     ASSERT_TRUE(r.ended);
     std::vector<uint64_t> waits = Gaps("Cannot print(Network Error)", "Sending...");
     EXPECT_EQ(waits, (std::vector<uint64_t>{3000, 6000, 12000, 24000, 3000, 6000}));
-    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
-    EXPECT_EQ(Lpd().Conversations()[0].dataFile, "data");
-    // Every failed connection moved the local port on.
-    EXPECT_EQ(Lpd().Conversations()[0].sourcePort, 1023 - 6);
+    Conversation c = Received(Lpd(), 1)[0];
+    EXPECT_EQ(c.dataFile, "data");
+    EXPECT_EQ(c.sourcePort, 1023 - 6) << "every failed connection moved the local port on";
 }
 
 TEST_F(DeliveryTest, AResumedJobStartsItsWaitsAgainAtThreeSeconds) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
     // Paused in the second (6 s) wait, resumed; the printer listens from the third failure.
     SetStatusAction([&](const StatusEvent &e) {
@@ -59,9 +54,7 @@ TEST_F(DeliveryTest, AResumedJobStartsItsWaitsAgainAtThreeSeconds) {
 }
 
 TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
     SetStatusAction([&](const StatusEvent &e) {
         if (e.text == "Cannot print(Network Error)") qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
@@ -81,13 +74,11 @@ TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
     ASSERT_TRUE(Print("lpt", job, "data").ended);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Paused",
                                                  "Sending...", "Deleting..."}));
-    std::vector<StatusEvent> s = Statuses();
-    EXPECT_EQ(s[3].at, resumedAt) << "the new attempt starts at once after the resume";
-    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Statuses().at(3).at, resumedAt) << "the new attempt starts at once after the resume";
+    EXPECT_TRUE(Lpd().WaitForConversations(1, 5000));
 }
 
 TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
-    REQUIRE_RESERVED_PORTS();
     ASSERT_TRUE(StartWithLpdPort());
     qvhost::FailFileCreate(".ctf", true);
     DWORD job = QueueJob("lpt");
@@ -102,9 +93,7 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
         }
     });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
-    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
-    ASSERT_EQ(c.size(), 2u);
+    std::vector<Conversation> c = Received(Lpd(), 2);
     EXPECT_EQ(c[0].received, "") << "the control file fails before the first byte is sent";
     EXPECT_TRUE(c[0].reset);
     EXPECT_EQ(c[1].dataFile, "data");
@@ -122,14 +111,11 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
     ASSERT_TRUE(Print("lpt", job, "data").ended);
     EXPECT_EQ(Texts().back(), "Deleting...");
     EXPECT_TRUE(SpoolFiles().empty());
-    qvhost::JobView v;
-    EXPECT_FALSE(qvhost::GetJob(job, &v));
+    EXPECT_FALSE(InQueue(job));
 }
 
 TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1, -1, "busy");
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1, -1, "busy"}}));
     Lpd().SetMisbehaviour(Misbehaviour::AnswerQueueWith1);
     DWORD job = QueueJob("lpt");
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
@@ -138,9 +124,7 @@ TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection)
     });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
-    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
-    ASSERT_EQ(c.size(), 3u);
+    std::vector<Conversation> c = Received(Lpd(), 3);
     EXPECT_TRUE(c[0].reset) << "a refused job is ended with a reset";
     EXPECT_EQ(c[0].received, std::string("\x02") + "busy\n") << "nothing more after the refusal";
     EXPECT_TRUE(c[2].complete);
@@ -148,9 +132,7 @@ TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection)
 }
 
 TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtOnce) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     qvhost::SetRealSelectSliceMs(2);
     Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
     DWORD job = QueueJob("lpt");
@@ -158,8 +140,7 @@ TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtO
         if (s.select && qvhost::CountSleeps(1000, true) == 120) Lpd().SetMisbehaviour(Misbehaviour::None);
     });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
-    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
+    std::vector<Conversation> c = Received(Lpd(), 2);
     EXPECT_TRUE(c[0].reset);
     EXPECT_TRUE(c[1].complete);
     // No delivery wait between the time-out and the next attempt: only the 500 ms printer
@@ -170,7 +151,6 @@ TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtO
 }
 
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
-    REQUIRE_RESERVED_PORTS();
     ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     HANDLE h = StartDocument("lpt", job);
@@ -185,8 +165,7 @@ TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
     monitor_.pfnClosePort(h);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Deleting..."}));
     EXPECT_TRUE(SpoolFiles().empty());
-    qvhost::JobView v;
-    EXPECT_FALSE(qvhost::GetJob(job, &v)) << "reported sent, so it left the queue";
+    EXPECT_FALSE(InQueue(job)) << "reported sent, so it left the queue";
     // Nor is a job that the spooler has put in error.
     job = QueueJob("lpt");
     h = StartDocument("lpt", job);
@@ -199,7 +178,6 @@ TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
 }
 
 TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
-    REQUIRE_RESERVED_PORTS();
     ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     qvhost::SetJobStatusBits(job, 0, JOB_STATUS_PRINTING);  // no fallback job either
@@ -214,29 +192,24 @@ TEST_F(DeliveryTest, UnreadableJobIsGivenUpAfterFiveTriesWithFourPauses) {
 }
 
 TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
-    REQUIRE_RESERVED_PORTS();
     ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");
     HANDLE h = StartDocument("lpt", job);
     DWORD fresh = qvhost::RenumberJob(job);
     ASSERT_NE(fresh, 0u);
     ASSERT_TRUE(monitor_.pfnEndDocPort(h));
-    std::vector<StatusEvent> s = Statuses();
-    ASSERT_FALSE(s.empty());
-    for (const StatusEvent &e : s) EXPECT_EQ(e.job, fresh);
-    ASSERT_TRUE(Lpd().WaitForConversations(1, 5000));
+    ASSERT_FALSE(Statuses().empty());
+    for (const StatusEvent &e : Statuses()) EXPECT_EQ(e.job, fresh);
+    EXPECT_TRUE(Lpd().WaitForConversations(1, 5000));
 }
 
 TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
     ImportReg(std::string("[") + kMonitorKey +
               "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e6\n");
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     Lpd();
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
-    ASSERT_TRUE(Lpd().WaitForConversations(3, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
+    std::vector<Conversation> c = Received(Lpd(), 3);
     EXPECT_EQ(c[0].sourcePort, 601);
     EXPECT_EQ(c[1].sourcePort, 600);
     EXPECT_EQ(c[2].sourcePort, 1023) << "600 is followed by 1023";
@@ -248,19 +221,13 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
 // PortNum and SeqNum kept in memory when the registry refuses them, in every mode: each
 // connection still comes from the next local port down, each LPR job has the next number.
 TEST_F(DeliveryTest, RegistryRefusingTheCountersKeepsThemInMemory) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("L", "127.0.0.1", 1);
-    AddPortValue("S", "127.0.0.1", 2);
-    AddPortValue("R", "127.0.0.1", 3, 9108);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"L", 1}, {"S", 2}, {"R", 3, 9108}}));
     Lpd();
     Raw(9108);
     qvhost::RefuseRegistryWrites(std::string(kMonitorKey) + "\\Config", true);
     for (int i = 0; i < 2; ++i)
         for (const char *port : {"L", "S", "R"}) ASSERT_TRUE(Print(port, QueueJob(port), "x").ended) << port;
-    ASSERT_TRUE(Lpd().WaitForConversations(4, 5000));
-    ASSERT_TRUE(Raw().WaitForConversations(2, 5000));
-    std::vector<Conversation> lpd = Lpd().Conversations(), raw = Raw().Conversations();
+    std::vector<Conversation> lpd = Received(Lpd(), 4), raw = Received(Raw(), 2);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(lpd[2 * i].sourcePort, 1023 - 3 * i);
         EXPECT_EQ(lpd[2 * i + 1].sourcePort, 1022 - 3 * i);
@@ -269,15 +236,11 @@ TEST_F(DeliveryTest, RegistryRefusingTheCountersKeepsThemInMemory) {
         EXPECT_NE(lpd[2 * i + 1].dataHeader.find("dfA00" + std::to_string(2 * i + 1)), std::string::npos)
             << "a raw job takes no job number";
     }
-    DWORD stored;
-    EXPECT_FALSE(ReadDword("Config", "PortNum", &stored)) << "nothing reached the registry";
+    EXPECT_EQ(Counter("PortNum"), 0xFFFFFFFFu) << "nothing reached the registry";
 }
 
 TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDeleted) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("m2", "127.0.0.1", 2);
-    AddPortValue("m3", "127.0.0.1", 3);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"m2", 2}, {"m3", 3}}));
     for (const char *port : {"m2", "m3"}) {
         DWORD job = QueueJob(port);
         qvhost::ClearSleeps();
@@ -294,17 +257,12 @@ TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDele
         qvhost::SetSleepHook(nullptr);
     }
     EXPECT_TRUE(Texts().empty()) << "the direct path sets no status texts while connecting";
-    DWORD v;
-    ASSERT_TRUE(ReadDword("Config", "PortNum", &v));
-    EXPECT_EQ(v, 1023u - 8) << "every failed attempt used a fresh local port";
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(Counter("PortNum"), 1023u - 8) << "every failed attempt used a fresh local port";
+    ExpectNothingLeft();
 }
 
 TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("m3", "127.0.0.1", 3, 9102);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"m3", 3, 9102}}));
     Raw(9102).SetMisbehaviour(Misbehaviour::CloseInRaw, 1000);
     DWORD job = QueueJob("m3");
     HANDLE h;
@@ -328,14 +286,14 @@ TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) 
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
     EXPECT_TRUE(monitor_.pfnEndDocPort(h));
     monitor_.pfnClosePort(h);
-    qvhost::JobView v;
-    EXPECT_FALSE(qvhost::GetJob(job, &v));
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_FALSE(InQueue(job));
+    ExpectNothingLeft();
 }
 
-TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
-    AddPortValue("lpt", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+class PrinterOpenTest : public PrintTest {};
+
+TEST_F(PrinterOpenTest, IsTriedEvery500msUpTo120Times) {
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
     qvhost::FailOpenPrinterTimes(118);  // 59 seconds of failures
     HANDLE h = StartDocument("lpt", job);
@@ -349,15 +307,11 @@ TEST_F(DeliveryTest, PrinterOpenIsTriedEvery500msUpTo120Times) {
     DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
     EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
     EXPECT_EQ(qvhost::CountSleeps(500), 120u);
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    ExpectNothingLeft();
 }
 
 TEST_F(DeliveryTest, JobsStartedTogetherOnTwoPortsGetDifferentNumbers) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("p1", "127.0.0.1", 1);
-    AddPortValue("p2", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"p1", 1}, {"p2", 1}}));
     Lpd();
     DWORD job1 = QueueJob("p1"), job2 = QueueJob("p2");
     std::atomic<int> reads{0};
@@ -376,16 +330,12 @@ TEST_F(DeliveryTest, JobsStartedTogetherOnTwoPortsGetDifferentNumbers) {
         EXPECT_TRUE(monitor_.pfnEndDocPort(h));
         monitor_.pfnClosePort(h);
     }
-    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
-    std::vector<Conversation> c = Lpd().Conversations();
+    std::vector<Conversation> c = Received(Lpd(), 2);
     EXPECT_NE(c[0].controlHeader, c[1].controlHeader) << c[0].controlHeader;
 }
 
 TEST_F(DeliveryTest, NoLockIsHeldWhileWaitingOnThePrinter) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("lpt", "127.0.0.1", 1);
-    AddPortValue("other", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}, {"other", 1}}));
     qvhost::SetRealSelectSliceMs(2);
     Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
     DWORD job = QueueJob("lpt");

@@ -157,6 +157,11 @@ bool MonitorTest::ReadDword(const std::string &subkey, const std::string &name, 
     return true;
 }
 
+DWORD MonitorTest::Counter(const std::string &name) {
+    DWORD v = 0xFFFFFFFF;
+    return ReadDword("Config", name, &v) ? v : 0xFFFFFFFF;
+}
+
 bool MonitorTest::KeyExists(const std::string &subkey) {
     std::string path = std::string(kMonitorKey).substr(strlen("HKEY_LOCAL_MACHINE\\"));
     if (!subkey.empty()) path += "\\" + subkey;

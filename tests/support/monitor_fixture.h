@@ -32,6 +32,7 @@ class MonitorTest : public ::testing::Test {
     void AddPortValue(const std::string &name, const std::string &address, int protocol = -1,
                       int rawPort = -1, const std::string &queue = "\x01");
     bool ReadDword(const std::string &subkey, const std::string &name, DWORD *value);
+    DWORD Counter(const std::string &name);  // PortNum or SeqNum; 0xFFFFFFFF when not stored
     bool ReadValue(const std::string &subkey, const std::string &name, std::string *data, DWORD *type);
     bool KeyExists(const std::string &subkey);
     std::string SpoolDirectory();  // the default spool directory on disk

@@ -76,6 +76,36 @@ bool PrintTest::StartWithLpdPort() {
     return true;
 }
 
+bool PrintTest::StartWithPorts(const std::vector<PortSpec> &ports) {
+    for (const PortSpec &p : ports) AddPortValue(p.name, "127.0.0.1", p.protocol, p.rawPort, p.queue);
+    return StartMonitor();
+}
+
+std::vector<Conversation> PrintTest::Received(TestPrinter &printer, size_t count, int ms) {
+    EXPECT_TRUE(printer.WaitForConversations(count, ms)) << count << " conversation(s) expected";
+    std::vector<Conversation> c = printer.Conversations();
+    if (c.size() < count) c.resize(count);
+    return c;
+}
+
+bool PrintTest::InQueue(DWORD job) {
+    qvhost::JobView v;
+    return qvhost::GetJob(job, &v);
+}
+
+void PrintTest::ExpectNothingLeft() {
+    EXPECT_TRUE(SpoolFiles().empty());
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
+    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+}
+
+void NetworkTest::SetUp() {
+    PrintTest::SetUp();
+    if (!CanUseReservedPorts())
+        GTEST_SKIP() << "needs root: binds reserved local ports 600-1023 and port 515";
+}
+
 TestPrinter &PrintTest::Lpd() {
     if (!lpd_) {
         lpd_.reset(new TestPrinter);

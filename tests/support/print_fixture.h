@@ -33,6 +33,19 @@ class PrintTest : public MonitorTest {
     HANDLE StartDocument(const std::string &port, DWORD job, DWORD level = 2);
     // Port "lpt" (mode 1 to 127.0.0.1), the monitor started and the LPD printer listening.
     bool StartWithLpdPort();
+    struct PortSpec {
+        std::string name;
+        int protocol, rawPort = -1;
+        std::string queue = "\x01";
+    };
+    // Ports to 127.0.0.1 and the monitor started.
+    bool StartWithPorts(const std::vector<PortSpec> &ports);
+    // The printer's conversations once `count` of them ended; a failure, and empty ones
+    // in place of those missing, when they do not within ms.
+    std::vector<Conversation> Received(TestPrinter &printer, size_t count, int ms = 5000);
+    bool InQueue(DWORD job);
+    // No job file, socket, file handle or printer handle is left.
+    void ExpectNothingLeft();
     TestPrinter &Lpd();  // started on 515
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
@@ -45,6 +58,12 @@ class PrintTest : public MonitorTest {
     std::mutex statusLock_;
     std::vector<StatusEvent> statuses_;
     std::function<void(const StatusEvent &)> onStatus_;
+};
+
+// Tests that bind port 515 and the reserved local ports: skipped unless allowed to.
+class NetworkTest : public PrintTest {
+  protected:
+    void SetUp() override;
 };
 
 std::string Bytes(size_t n, unsigned seed = 1);
