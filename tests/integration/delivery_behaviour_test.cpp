@@ -78,40 +78,53 @@ TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
     EXPECT_TRUE(Lpd().WaitForConversations(1, 5000));
 }
 
+// A control file that cannot be written holds the job, paused by the monitor, until the user
+// resumes it (sent whole then) or deletes it; only the spooled mode says so in a text.
 TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
-    ASSERT_TRUE(StartWithLpdPort());
-    qvhost::FailFileCreate(".ctf", true);
-    DWORD job = QueueJob("lpt");
-    int polls = 0;
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        qvhost::JobView v;
-        if (s.select || s.ms != 1000 || !qvhost::GetJob(job, &v)) return;
-        if (v.statusText == "Cannot print(Spool Error)" && ++polls == 3) {
-            EXPECT_TRUE(v.status & JOB_STATUS_PAUSED) << "the monitor paused the job itself";
-            qvhost::FailFileCreate(".ctf", false);
-            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+    ASSERT_TRUE(StartWithPorts({{"m1", 1}, {"m2", 2}}));
+    const std::string data = Bytes(70000, 5);
+    for (std::string port : {"m1", "m2"}) {
+        for (bool resume : {true, false}) {
+            const std::string what = port + (resume ? " resumed" : " deleted");
+            if (lpd_) lpd_->Stop();
+            lpd_.reset();
+            Lpd();
+            qvhost::FailFileCreate(".ctf", true);
+            DWORD job = QueueJob(port);
+            size_t textsBefore = Texts().size();
+            int holds = 0;
+            qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+                qvhost::JobView v;
+                if (s.select || s.ms != 1000 || !qvhost::GetJob(job, &v) || !(v.status & JOB_STATUS_PAUSED) ||
+                    holds++ != 2)
+                    return;
+                qvhost::FailFileCreate(".ctf", false);
+                qvhost::ControlJob(job, resume ? JOB_CONTROL_RESUME : JOB_CONTROL_CANCEL);
+            });
+            PrintResult r = Print(port, job, data);
+            qvhost::SetSleepHook(nullptr);
+            EXPECT_EQ(holds, 3) << what << ": held, paused by the monitor";
+            std::vector<std::string> texts = Texts();
+            texts.erase(texts.begin(), texts.begin() + (long)textsBefore);
+            if (port == "m1") {
+                EXPECT_TRUE(r.ended) << what;
+                EXPECT_EQ(texts.at(1), "Cannot print(Spool Error)") << what;
+            } else {
+                EXPECT_EQ(r.started, resume) << what;
+                EXPECT_TRUE(resume || r.startError == ERROR_INVALID_HANDLE) << what;
+                EXPECT_EQ(texts,
+                          resume ? std::vector<std::string>{"Deleting..."} : std::vector<std::string>{})
+                    << what << ": no text until the end";
+            }
+            std::vector<Conversation> c = Received(Lpd(), resume ? 2 : 1);
+            EXPECT_EQ(c[0].received, "") << what << ": the control file fails before the first byte is sent";
+            EXPECT_TRUE(c[0].reset) << what;
+            EXPECT_TRUE(!resume || c[1].dataFile == data) << what;
+            // a start that fails leaves the deleted job to the spooler
+            EXPECT_EQ(InQueue(job), !r.started) << what;
+            ExpectNothingLeft();
         }
-    });
-    ASSERT_TRUE(Print("lpt", job, "data").ended);
-    std::vector<Conversation> c = Received(Lpd(), 2);
-    EXPECT_EQ(c[0].received, "") << "the control file fails before the first byte is sent";
-    EXPECT_TRUE(c[0].reset);
-    EXPECT_EQ(c[1].dataFile, "data");
-
-    // The same hold, ended by deleting the job.
-    qvhost::FailFileCreate(".ctf", true);
-    job = QueueJob("lpt");
-    polls = 0;
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        qvhost::JobView v;
-        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) &&
-            v.statusText == "Cannot print(Spool Error)" && ++polls == 2)
-            qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
-    });
-    ASSERT_TRUE(Print("lpt", job, "data").ended);
-    EXPECT_EQ(Texts().back(), "Deleting...");
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_FALSE(InQueue(job));
+    }
 }
 
 TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection) {

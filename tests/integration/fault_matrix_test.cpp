@@ -110,50 +110,6 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
     EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
 }
 
-class DirectPathTest : public PrintTest {};
-
-// The streamed prologue writes its control file to the spool directory: when that fails the
-// job is held, paused by the monitor, with no text, until the user resumes or deletes it.
-TEST_F(DirectPathTest, StreamedControlFileFailureHoldsUntilResumedOrDeleted) {
-    REQUIRE_RESERVED_PORTS();
-    AddPortValue("S", "127.0.0.1", 2);
-    ASSERT_TRUE(StartMonitor());
-    Lpd();
-    qvhost::FailFileCreate(".ctf", true);
-    DWORD job = QueueJob("S");
-    int holds = 0;
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        qvhost::JobView v;
-        if (s.select || s.ms != 1000 || !qvhost::GetJob(job, &v) || !(v.status & JOB_STATUS_PAUSED)) return;
-        if (++holds == 2) {
-            qvhost::FailFileCreate(".ctf", false);
-            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
-        }
-    });
-    std::string data = Bytes(70000, 5);
-    PrintResult r = Print("S", job, data);
-    EXPECT_TRUE(r.started && r.written && r.ended);
-    EXPECT_EQ(holds, 2) << "held, paused by the monitor, until resumed";
-    ASSERT_TRUE(Lpd().WaitForConversations(2, 5000));
-    EXPECT_EQ(Lpd().Conversations().back().dataFile, data);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Deleting..."});
-
-    qvhost::FailFileCreate(".ctf", true);
-    job = QueueJob("S");
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        qvhost::JobView v;
-        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && (v.status & JOB_STATUS_PAUSED))
-            qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
-    });
-    r = Print("S", job, data);
-    qvhost::SetSleepHook(nullptr);
-    EXPECT_FALSE(r.started) << "deleted while held: StartDocPort fails";
-    EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE);
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
-    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FaultCase> &info) {
                              return std::string(info.param.name);

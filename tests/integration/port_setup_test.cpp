@@ -85,16 +85,11 @@ TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(DialogCaption(d), "QV TCP/IP Quorvane Port Setup");
     EXPECT_EQ(ForegroundWindow(), d);
-    EXPECT_EQ(FieldLimit(d, IDC_PORT_NAME), 40u);
-    EXPECT_EQ(FieldLimit(d, IDC_ADDRESS), 128u);
-    EXPECT_EQ(FieldLimit(d, IDC_PORT_NUMBER), 5u);
-    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "");
-    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "9100");
-    EXPECT_TRUE(ControlChecked(d, IDC_LPR));
-    EXPECT_FALSE(ControlChecked(d, IDC_RAW));
-    EXPECT_TRUE(ControlChecked(d, IDC_BYTE_COUNT));
-    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER));
-    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER_LABEL));
+    EXPECT_EQ(std::vector<size_t>(
+                  {FieldLimit(d, IDC_PORT_NAME), FieldLimit(d, IDC_ADDRESS), FieldLimit(d, IDC_PORT_NUMBER)}),
+              std::vector<size_t>({40, 128, 5}));
+    EXPECT_EQ(DialogFields(d), "||9100|lpr|bytes on");
+    EXPECT_FALSE(ControlEnabled(d, IDC_PORT_NUMBER) || ControlEnabled(d, IDC_PORT_NUMBER_LABEL));
     EXPECT_FALSE(ControlEnabled(d, IDOK)) << "the start's own updates apply the rule";
     EXPECT_EQ(FocusedControl(d), IDC_PORT_NAME);
     EXPECT_EQ(TabOrder(d), (std::vector<int>{IDC_PORT_NAME, IDC_ADDRESS, IDC_LPR, IDC_RAW, IDC_BYTE_COUNT,
@@ -138,6 +133,8 @@ struct SavedCase {
     const char *typed;
     const char *host, *queue;
     int lookups;
+    const char *portNumber = nullptr;  // Raw with that number typed
+    DWORD protocol = 1, svrPort = 0xFFFFFFFF;
 };
 
 TEST_F(PortSetupTest, AddressFormsSaveHostAndQueueWithOrWithoutLookup) {
@@ -149,21 +146,27 @@ TEST_F(PortSetupTest, AddressFormsSaveHostAndQueueWithOrWithoutLookup) {
         {"printer1", "printer1", "", 1},
         {"printer1:", "printer1", "", 1},
         {"255.255.255.255:q", "255.255.255.255", "q", 1},  // inet_addr refuses it: the name service decides
+        // the raw port number's range is settled when saving
+        {"10.1.2.3", "10.1.2.3", "", 0, "65536", 3, 9100},
+        {"10.1.2.3", "10.1.2.3", "", 0, "0", 3, 0},
+        {"10.1.2.3", "10.1.2.3", "", 0, "65535", 3, 65535},
+        {"10.1.2.3", "10.1.2.3", "", 0, "00515", 3, 515},
     };
     int n = 0;
     for (const SavedCase &c : cases) {
-        std::string name = "P" + std::to_string(++n);
+        std::string name = "P" + std::to_string(100 + ++n);  // of one length: none a prefix of another
         int lookupsBefore = LookupsStarted();
         SetupCall call = SetupCall::Add(monitor_);
         HWND d = OpenAdd(call, name, c.typed);
+        ASSERT_TRUE(!c.portNumber || (ClickButton(d, IDC_RAW) && TypeText(d, IDC_PORT_NUMBER, c.portNumber)));
         ASSERT_TRUE(ClickButton(d, IDOK)) << c.typed;
         ASSERT_TRUE(call.Finished()) << c.typed;
         EXPECT_TRUE(call.result()) << c.typed;
         EXPECT_EQ(LookupsStarted() - lookupsBefore, c.lookups) << c.typed;
         EXPECT_EQ(PortsValue(name), c.host) << c.typed;
         EXPECT_EQ(Queue(name), c.queue) << c.typed;
-        EXPECT_EQ(Dword(name, "Protocol"), 1u) << c.typed;
-        EXPECT_EQ(Dword(name, "SvrPort"), 0xFFFFFFFFu) << "LPR writes no port number: " << c.typed;
+        EXPECT_EQ(Dword(name, "Protocol"), c.protocol) << c.typed;
+        EXPECT_EQ(Dword(name, "SvrPort"), c.svrPort) << "LPR writes no port number: " << c.typed;
         EXPECT_TRUE(Listed(name)) << c.typed;
         EXPECT_EQ(TakeMessage(), "<none>") << c.typed;
     }
@@ -211,24 +214,6 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
         ASSERT_TRUE(ClickButton(d, IDCANCEL));
         ASSERT_TRUE(call.Finished());
         EXPECT_FALSE(call.result());
-    }
-}
-
-TEST_F(PortSetupTest, RawPortNumberRangeIsSettledWhenSaving) {
-    const std::pair<const char *, DWORD> cases[] = {
-        {"65536", 9100}, {"0", 0}, {"65535", 65535}, {"00515", 515}};
-    int n = 0;
-    for (auto &c : cases) {
-        std::string name = "RAW" + std::to_string(++n);
-        SetupCall call = SetupCall::Add(monitor_);
-        HWND d = OpenAdd(call, name, "10.1.2.3");
-        ASSERT_TRUE(ClickButton(d, IDC_RAW));
-        ASSERT_TRUE(TypeText(d, IDC_PORT_NUMBER, c.first));
-        ASSERT_TRUE(ClickButton(d, IDOK));
-        ASSERT_TRUE(call.Finished());
-        EXPECT_TRUE(call.result());
-        EXPECT_EQ(Dword(name, "Protocol"), 3u);
-        EXPECT_EQ(Dword(name, "SvrPort"), c.second) << c.first;
     }
 }
 
@@ -281,13 +266,9 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     SetupCall call = SetupCall::Configure(monitor_, "RAWQ");
     HWND d = call.Dialog(IDD_PORT_SETUP_CONFIGURE);
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "RAWQ");
     EXPECT_TRUE(ControlStyle(d, IDC_PORT_NAME) & ES_READONLY);
     EXPECT_FALSE(PasteText(d, IDC_PORT_NAME, "OTHER")) << "the name is read-only";
-    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.5:q");
-    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "515");
-    EXPECT_TRUE(ControlChecked(d, IDC_RAW));
-    EXPECT_TRUE(ControlChecked(d, IDC_BYTE_COUNT));
+    EXPECT_EQ(DialogFields(d), "RAWQ|10.0.0.5:q|515|raw|bytes on");
     EXPECT_FALSE(ControlEnabled(d, IDC_BYTE_COUNT));
     EXPECT_EQ(FocusedControl(d), IDC_ADDRESS);
     EXPECT_EQ(TabOrder(d).front(), IDC_ADDRESS);
@@ -305,9 +286,7 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     SetupCall bare = SetupCall::Configure(monitor_, "BARE");
     d = bare.Dialog(IDD_PORT_SETUP_CONFIGURE);
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.6");
-    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "9100");
-    EXPECT_TRUE(ControlChecked(d, IDC_LPR) && ControlChecked(d, IDC_BYTE_COUNT));
+    EXPECT_EQ(DialogFields(d), "BARE|10.0.0.6|9100|lpr|bytes on");
     ASSERT_TRUE(ClickButton(d, IDCANCEL));
     ASSERT_TRUE(bare.Finished());
     EXPECT_TRUE(bare.result());
@@ -378,13 +357,13 @@ TEST_F(PortSetupTest, AboutBoxPaintsSixLinesInTwoFontsAndKeepsNone) {
             EXPECT_EQ(t.y, ys[i]);
             EXPECT_EQ(t.color, 0u);
             EXPECT_EQ(t.bkMode, TRANSPARENT);
-            EXPECT_EQ(t.font.face, i == 0 ? "Arial Bold" : "Arial");
-            EXPECT_EQ(t.font.height, i == 0 ? 25 : 15);
-            EXPECT_EQ(t.font.weight, i == 0 ? 700 : 400);
-            EXPECT_EQ(t.font.width + t.font.escapement + t.font.orientation, 0);
-            EXPECT_EQ(t.font.italic + t.font.underline + t.font.strikeOut + t.font.charSet, 0u);
-            EXPECT_EQ(t.font.outPrecision + t.font.clipPrecision + t.font.quality, 0u);
-            EXPECT_EQ(t.font.pitchAndFamily, (DWORD)VARIABLE_PITCH);
+            const FontRecord &f = t.font;
+            EXPECT_EQ(f.face + " " + std::to_string(f.height) + "/" + std::to_string(f.weight),
+                      i == 0 ? "Arial Bold 25/700" : "Arial 15/400");
+            EXPECT_EQ(f.width + f.escapement + f.orientation + f.italic + f.underline + f.strikeOut +
+                          f.charSet + f.outPrecision + f.clipPrecision + f.quality,
+                      0u);
+            EXPECT_EQ(f.pitchAndFamily, (DWORD)VARIABLE_PITCH);
         }
     }
     EXPECT_EQ(painted[0].text, "TCP/IP Quorvane");

@@ -70,10 +70,7 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     SetupCall again = SetupCall::Add(monitor_);
     HWND d = again.Dialog(IDD_PORT_SETUP_ADD);
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "SIB");
-    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.9:q1");
-    EXPECT_TRUE(ControlChecked(d, IDC_RAW));
-    EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), "0");
+    EXPECT_EQ(DialogFields(d), "SIB|10.0.0.9:q1|0|raw|bytes on");
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_EQ(MessageBoxes().size(), 1u);
     EXPECT_EQ(MessageBoxes()[0].text, "The port you have just entered already exists.");
@@ -132,10 +129,9 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         } else {
             HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
             ASSERT_NE(d, nullptr) << c.what;
-            EXPECT_EQ(FieldText(d, IDC_PORT_NAME), c.name) << c.what;
-            EXPECT_EQ(FieldText(d, IDC_ADDRESS), c.address) << c.what;
-            EXPECT_EQ(ControlChecked(d, IDC_RAW), c.protocol == 3) << c.what;
-            EXPECT_EQ(FieldText(d, IDC_PORT_NUMBER), std::to_string(c.port)) << c.what;
+            EXPECT_EQ(DialogFields(d),
+                      c.name + "|" + c.address + "|" + std::to_string(c.port) + "|lpr|bytes on")
+                << c.what;
             ASSERT_TRUE(ClickButton(d, IDCANCEL));
             ASSERT_TRUE(call.Finished());
         }
@@ -156,8 +152,7 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     SetupCall call = SetupCall::Add(monitor_);
     HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(FieldText(d, IDC_PORT_NAME), "LP_OLDER");
-    EXPECT_EQ(FieldText(d, IDC_ADDRESS), "10.0.0.9:q");
+    EXPECT_EQ(DialogFields(d), "LP_OLDER|10.0.0.9:q|9100|lpr|bytes on");
     ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "NEWNAME"));
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(call.Finished());

@@ -26,43 +26,19 @@ int JobsPerPort() {
     return n > 0 ? n : 6;
 }
 
-struct PortPlan {
-    std::string name;
-    int protocol;
-};
-
-class StressTest : public PrintTest {
+class StressTest : public NetworkTest {
   protected:
     std::string JobData(int port, int job) {
         return "port " + std::to_string(port) + " job " + std::to_string(job) + "\n" +
                Bytes(5000 + (size_t)(port * 7919 + job * 104729) % 60000, port * 1000 + job);
     }
-    // One job through the MONITOR table as the spooler feeds it; false when a call failed.
-    bool PrintJob(const PortPlan &port, const std::string &printer, DWORD job, const std::string &data) {
-        HANDLE h = nullptr;
-        DOC_INFO_2A doc = {};
-        doc.pDocName = (LPSTR) "doc";
-        if (!monitor_.pfnOpenPort((LPSTR)port.name.c_str(), &h)) return false;
-        bool ok = monitor_.pfnStartDocPort(h, (LPSTR)printer.c_str(), job, 2, (LPBYTE)&doc);
-        for (size_t at = 0; ok && at < data.size();) {
-            DWORD written = 0, n = (DWORD)std::min<size_t>(16384, data.size() - at);
-            ok = monitor_.pfnWritePort(h, (LPBYTE)data.data() + at, n, &written) && written > 0;
-            at += written;
-        }
-        if (ok) ok = monitor_.pfnEndDocPort(h);
-        monitor_.pfnClosePort(h);
-        return ok;
-    }
 };
 
 TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs) {
-    REQUIRE_RESERVED_PORTS();
-    const std::vector<PortPlan> ports = {{"LPR1", 1}, {"LPR2", 1}, {"LPR3", 1}, {"LPR4", 1},
-                                         {"STR1", 2}, {"STR2", 2}, {"RAW1", 3}, {"RAW2", 3}};
-    for (const PortPlan &p : ports)
-        AddPortValue(p.name, "127.0.0.1", p.protocol, p.protocol == 3 ? 9105 : -1);
+    const std::vector<PortSpec> ports = {{"LPR1", 1}, {"LPR2", 1}, {"LPR3", 1},       {"LPR4", 1},
+                                         {"STR1", 2}, {"STR2", 2}, {"RAW1", 3, 9105}, {"RAW2", 3, 9105}};
     AddPortValue("SPARE", "10.9.9.9", 1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts(ports));
     // real time: a held job looks at its status once a second, as on Windows, instead of
     // spinning on the virtual clock and starving the other process's job control
     qvhost::SetVirtualClock(false);
@@ -92,7 +68,8 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
                     jobData[job] = data;
                     live.insert(job);
                 }
-                bool ok = PrintJob(ports[p], printer, job, data);
+                PrintResult r = Print(ports[p].name, job, data, 2, "doc", 16384, printer);
+                bool ok = r.started && r.written && r.ended;
                 std::lock_guard<std::mutex> l(lock);
                 live.erase(job);
                 if (!ok && !cancelled.count(job)) ++failedCalls;

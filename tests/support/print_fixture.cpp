@@ -34,7 +34,7 @@ DWORD PrintTest::QueueJob(const std::string &port, const std::string &document) 
 }
 
 PrintResult PrintTest::Print(const std::string &port, DWORD job, const std::string &data, DWORD level,
-                             const std::string &document, size_t chunk) {
+                             const std::string &document, size_t chunk, const std::string &printer) {
     PrintResult r;
     HANDLE h = nullptr;
     EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
@@ -42,7 +42,7 @@ PrintResult PrintTest::Print(const std::string &port, DWORD job, const std::stri
     DOC_INFO_2A doc = {};
     doc.pDocName = (LPSTR)document.c_str();
     SetLastError(0);
-    r.started = monitor_.pfnStartDocPort(h, (LPSTR) "P", job, level, (LPBYTE)&doc);
+    r.started = monitor_.pfnStartDocPort(h, (LPSTR)printer.c_str(), job, level, (LPBYTE)&doc);
     r.startError = GetLastError();
     if (r.started) {
         for (size_t at = 0; at < data.size();) {

@@ -28,7 +28,8 @@ class PrintTest : public MonitorTest {
     // A printer of the host spooler named P on the port, and a queued, printing job.
     DWORD QueueJob(const std::string &port, const std::string &document = "Report");
     PrintResult Print(const std::string &port, DWORD job, const std::string &data, DWORD level = 2,
-                      const std::string &document = "Report", size_t chunk = 65536);
+                      const std::string &document = "Report", size_t chunk = 65536,
+                      const std::string &printer = "P");
     // OpenPort and a successful StartDocPort of printer P; the port stays started.
     HANDLE StartDocument(const std::string &port, DWORD job, DWORD level = 2);
     // Port "lpt" (mode 1 to 127.0.0.1), the monitor started and the LPD printer listening.

@@ -2,6 +2,16 @@
 
 #include <chrono>
 
+#include "../../src/ui/resource.h"
+
+std::string DialogFields(HWND d) {
+    using namespace qvhost;
+    return FieldText(d, IDC_PORT_NAME) + "|" + FieldText(d, IDC_ADDRESS) + "|" +
+           FieldText(d, IDC_PORT_NUMBER) + (ControlChecked(d, IDC_LPR) ? "|lpr" : "") +
+           (ControlChecked(d, IDC_RAW) ? "|raw" : "") +
+           (ControlChecked(d, IDC_BYTE_COUNT) ? "|bytes on" : "|bytes off");
+}
+
 SetupCall::SetupCall(std::function<BOOL()> call) : outcome_(std::make_shared<std::pair<BOOL, DWORD>>()) {
     std::promise<DWORD> started;
     std::promise<void> finished;

@@ -39,4 +39,7 @@ class SetupCall {
     std::shared_ptr<std::pair<BOOL, DWORD>> outcome_;
 };
 
+// The setup dialog's fields as "name|address|port number|lpr or raw|bytes on or off".
+std::string DialogFields(HWND d);
+
 #endif

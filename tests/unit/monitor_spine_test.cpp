@@ -302,4 +302,31 @@ TEST_F(SpineTest, ReadPortRefusedInModesOneToThree) {
     EXPECT_EQ(read, kSentinel);
 }
 
+TEST_F(SpineTest, OddStoredValuesOfAPortKeepToTheDefaults) {
+    // A Protocol of two bytes, a PrtQName of 300 bytes without terminator, an SvrPort of
+    // eight bytes: the monitor keeps to its defaults and never reads past its buffers.
+    std::string longQueue(300, 'q');
+    std::string hexQueue;
+    for (size_t i = 0; i < longQueue.size(); ++i) hexQueue += (i ? ",71" : "71");
+    ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"odd\"=hex(1):" + hexQueue + "\n[" + kMonitorKey +
+              "\\Ports\\odd]\n\"Protocol\"=hex(4):03,00\n\"PrtQName\"=hex(1):" + hexQueue +
+              "\n\"SvrPort\"=hex(4):01,02,03,04,05,06,07,08\n");
+    ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "odd", &error));
+    DWORD job = qvhost::AddJob("P", "doc", "alice");
+    qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
+    HANDLE h;
+    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "odd", &h));
+    // A two-byte Protocol of 3 is mode 3; the host name of 300 bytes was read as 255 and is
+    // not a name that resolves: the job waits, and is deleted.
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && s.ms == 1000) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE) << "the direct path's failure";
+    EXPECT_EQ(qvhost::OpenSockets(), 0);
+}
+
 }  // namespace
