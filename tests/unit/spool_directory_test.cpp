@@ -18,15 +18,11 @@ class SpoolDirTest : public PrintTest {
         ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SpoolDir\"=\"" + escaped + "\"\n");
     }
     // Starts a mode-1 document and writes data; the port stays started.
-    HANDLE Start(const std::string &data) {
-        HANDLE h = nullptr;
-        EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-        DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-        EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+    HANDLE Start(const std::string &data, const std::string &port = "lpt") {
+        HANDLE h = StartDocument(port, QueueJob(port));
         DWORD written = 0;
-        if (!data.empty()) {
-            EXPECT_TRUE(monitor_.pfnWritePort(h, (LPBYTE)data.data(), (DWORD)data.size(), &written));
-        }
+        EXPECT_TRUE(data.empty() ||
+                    monitor_.pfnWritePort(h, (LPBYTE)data.data(), (DWORD)data.size(), &written));
         return h;
     }
     static bool Exists(const std::string &path) {
@@ -64,12 +60,8 @@ TEST_F(SpoolDirTest, MissingDirectoryIsCreatedButNotItsParent) {
     Start("x");
     EXPECT_TRUE(Exists(home_ + "/drive_c/spool/new/QVLMR000.dtf"));
     SetSpoolDir("C:\\absent\\new");
-    HANDLE h2 = nullptr;
-    AddPortValue("lpt2", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt2", &h2));
-    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h2, (LPSTR) "P", QueueJob("lpt2"), 2, (LPBYTE)&doc));
+    ASSERT_TRUE(StartWithPorts({{"lpt2", 1}}));
+    Start("", "lpt2");
     EXPECT_FALSE(Exists(home_ + "/drive_c/absent"));
     EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"}) << "the default directory is used";
 }
@@ -85,20 +77,14 @@ TEST_F(SpoolDirTest, LengthLimitAndRootDirectory) {
     std::string longer(228, 'e');  // 231 characters: ignored
     mkdir((home_ + "/drive_c/" + longer).c_str(), 0755);
     SetSpoolDir("C:\\" + longer);
-    AddPortValue("lpt2", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt2", &h));
-    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt2"), 2, (LPBYTE)&doc));
+    ASSERT_TRUE(StartWithPorts({{"lpt2", 1}}));
+    Start("", "lpt2");
     EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"});
 
     for (const char *root : {"\\", "\\\\"}) {
         SetSpoolDir(root);
-        AddPortValue("lpt3", "127.0.0.1", 1);
-        ASSERT_TRUE(StartMonitor());
-        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt3", &h));
-        ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt3"), 2, (LPBYTE)&doc));
+        ASSERT_TRUE(StartWithPorts({{"lpt3", 1}}));
+        Start("", "lpt3");
         EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMRDIR.ckf"));
     }
     // The last start-up cleaned the root of the job file the run before had left there.
