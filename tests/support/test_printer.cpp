@@ -1,14 +1,59 @@
 #include "test_printer.h"
 
+#include <string.h>
+
+#include <chrono>
+
+#ifdef _WIN32
+#include <winsock.h>
+namespace {
+typedef int SockLen;
+const int kNoSignal = 0;
+void CloseSocket(PrinterSocket s) {
+    closesocket(s);
+}
+bool WasReset() {
+    int e = WSAGetLastError();
+    return e == WSAECONNRESET || e == WSAECONNABORTED;
+}
+bool Interrupted() {
+    return false;
+}
+}  // namespace
+#else
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <string.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
+namespace {
+typedef socklen_t SockLen;
+const int kNoSignal = MSG_NOSIGNAL;
+void CloseSocket(PrinterSocket s) {
+    close(s);
+}
+bool WasReset() {
+    return errno == ECONNRESET || errno == EPIPE;
+}
+bool Interrupted() {
+    return errno == EINTR;
+}
+}  // namespace
+#endif
 
-#include <chrono>
+namespace {
+const PrinterSocket kNoSocket = (PrinterSocket)-1;
+
+// Whether the socket has something to read (or an end, or an error) within ms.
+bool Readable(PrinterSocket s, int ms) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval t = {ms / 1000, (ms % 1000) * 1000};
+    return select((int)s + 1, &set, nullptr, nullptr, &t) > 0;
+}
+}  // namespace
 
 TestPrinter::~TestPrinter() {
     Stop();
@@ -16,37 +61,37 @@ TestPrinter::~TestPrinter() {
 
 bool TestPrinter::Start(int port, bool lpd) {
     lpd_ = lpd;
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) return false;
+#ifdef _WIN32
+    listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
+#else
+    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);  // not inherited by the tools run
+#endif
+    if (listenFd_ == kNoSocket) return false;
     int on = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, (const char *)&on, sizeof on);
     sockaddr_in a;
     memset(&a, 0, sizeof a);
     a.sin_family = AF_INET;
     a.sin_port = htons((uint16_t)port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(listenFd_, (sockaddr *)&a, sizeof a) != 0 || listen(listenFd_, 64) != 0) {
-        close(listenFd_);
-        listenFd_ = -1;
+        CloseSocket(listenFd_);
+        listenFd_ = kNoSocket;
         return false;
     }
-    if (pipe(wakeFds_) != 0) return false;
+    stopping_ = false;
     acceptThread_ = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
 void TestPrinter::Stop() {
-    if (listenFd_ < 0) return;
+    if (listenFd_ == kNoSocket) return;
     stopping_ = true;
-    if (write(wakeFds_[1], "x", 1) != 1) {
-    }
     acceptThread_.join();
     for (std::thread &t : workers_) t.join();
     workers_.clear();
-    close(listenFd_);
-    close(wakeFds_[0]);
-    close(wakeFds_[1]);
-    listenFd_ = -1;
+    CloseSocket(listenFd_);
+    listenFd_ = kNoSocket;
 }
 
 void TestPrinter::SetMisbehaviour(Misbehaviour m, size_t after) {
@@ -81,20 +126,21 @@ bool TestPrinter::WaitForConversations(size_t count, int timeoutMs) {
 }
 
 void TestPrinter::AcceptLoop() {
-    for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (fds[1].revents) return;
-        if (!(fds[0].revents & POLLIN)) continue;
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+    while (!stopping_) {
+        if (!Readable(listenFd_, 10)) continue;
+#ifdef _WIN32
+        PrinterSocket fd = accept(listenFd_, nullptr, nullptr);
+#else
+        PrinterSocket fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+#endif
+        if (fd == kNoSocket) continue;
         size_t index;
         {
             std::lock_guard<std::mutex> l(lock_);
             conversations_.emplace_back();
             index = conversations_.size() - 1;
             sockaddr_in peer;
-            socklen_t len = sizeof peer;
+            SockLen len = sizeof peer;
             if (getpeername(fd, (sockaddr *)&peer, &len) == 0)
                 conversations_[index].sourcePort = ntohs(peer.sin_port);
         }
@@ -106,7 +152,7 @@ void TestPrinter::SetResetOnClose(bool on) {
     resetOnClose_ = on;
 }
 
-void TestPrinter::Serve(int fd, size_t index) {
+void TestPrinter::Serve(PrinterSocket fd, size_t index) {
     Conversation c;
     {
         std::lock_guard<std::mutex> l(lock_);
@@ -120,25 +166,28 @@ void TestPrinter::Serve(int fd, size_t index) {
         // A client that ends with a reset sends it right behind its end of stream.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         char b;
-        long n = recv(fd, &b, 1, MSG_DONTWAIT);
+        if (Readable(fd, 0) && recv(fd, &b, 1, 0) < 0 && WasReset()) c.reset = true;
         int err = 0;
-        socklen_t len = sizeof err;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-        if ((n < 0 && (errno == ECONNRESET || errno == EPIPE)) || err == ECONNRESET || err == EPIPE)
-            c.reset = true;
+        SockLen len = sizeof err;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, (char *)&err, &len);
+#ifdef _WIN32
+        if (err == WSAECONNRESET) c.reset = true;
+#else
+        if (err == ECONNRESET || err == EPIPE) c.reset = true;
+#endif
     }
     if (resetOnClose_) {
         linger hard = {1, 0};
-        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof hard);
     }
-    close(fd);
+    CloseSocket(fd);
     std::lock_guard<std::mutex> l(lock_);
     conversations_[index] = c;
     ++finished_;
     changed_.notify_all();
 }
 
-long TestPrinter::ReadSome(int fd, Conversation &c, char *buf, size_t len) {
+long TestPrinter::ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len) {
     int delay;
     size_t chunk;
     {
@@ -150,23 +199,22 @@ long TestPrinter::ReadSome(int fd, Conversation &c, char *buf, size_t len) {
     while (!reading_ && !stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     if (len > chunk) len = chunk;
     for (;;) {
-        pollfd p = {fd, POLLIN, 0};
-        int r = poll(&p, 1, 100);
-        if (stopping_ && r == 0) return 0;
-        if (r == 0) continue;
-        long n = recv(fd, buf, len, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == ECONNRESET) c.reset = true;
+        bool ready = Readable(fd, 100);
+        if (stopping_ && !ready) return 0;
+        if (!ready) continue;
+        long n = recv(fd, buf, (int)len, 0);
+        if (n < 0 && Interrupted()) continue;
+        if (n < 0 && WasReset()) c.reset = true;
         if (n > 0) c.received.append(buf, (size_t)n);
         return n;
     }
 }
 
-void TestPrinter::Reply(int fd, Conversation &c, const char *bytes, size_t n) {
-    if (send(fd, bytes, n, MSG_NOSIGNAL) < 0 && (errno == EPIPE || errno == ECONNRESET)) c.reset = true;
+void TestPrinter::Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n) {
+    if (send(fd, bytes, (int)n, kNoSignal) < 0 && WasReset()) c.reset = true;
 }
 
-bool TestPrinter::ReadLine(int fd, Conversation &c, std::string *line) {
+bool TestPrinter::ReadLine(PrinterSocket fd, Conversation &c, std::string *line) {
     line->clear();
     char ch;
     while (ReadSome(fd, c, &ch, 1) == 1) {
@@ -176,7 +224,8 @@ bool TestPrinter::ReadLine(int fd, Conversation &c, std::string *line) {
     return false;
 }
 
-bool TestPrinter::ReadExactly(int fd, Conversation &c, size_t count, std::string *out, size_t closeAfter) {
+bool TestPrinter::ReadExactly(PrinterSocket fd, Conversation &c, size_t count, std::string *out,
+                              size_t closeAfter) {
     char buf[65536];
     while (out->size() < count) {
         size_t want = std::min(sizeof buf, count - out->size());
@@ -189,7 +238,7 @@ bool TestPrinter::ReadExactly(int fd, Conversation &c, size_t count, std::string
     return true;
 }
 
-void TestPrinter::ServeLpd(int fd, Conversation &c) {
+void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c) {
     Misbehaviour m;
     size_t after;
     {
@@ -252,7 +301,7 @@ void TestPrinter::ServeLpd(int fd, Conversation &c) {
     c.complete = sawControl && sawData;
 }
 
-void TestPrinter::ServeRaw(int fd, Conversation &c) {
+void TestPrinter::ServeRaw(PrinterSocket fd, Conversation &c) {
     Misbehaviour m;
     size_t after;
     std::string output;
@@ -262,7 +311,7 @@ void TestPrinter::ServeRaw(int fd, Conversation &c) {
         after = after_;
         output = rawOutput_;
     }
-    if (!output.empty()) send(fd, output.data(), output.size(), MSG_NOSIGNAL);
+    if (!output.empty()) send(fd, output.data(), (int)output.size(), kNoSignal);
     char buf[65536];
     for (;;) {
         size_t want = sizeof buf;

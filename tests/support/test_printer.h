@@ -1,7 +1,10 @@
 // A printer on 127.0.0.1 for tests: an LPD queue (port 515) or a raw port that records
-// every byte of each conversation and can misbehave on cue.
+// every byte of each conversation and can misbehave on cue. It builds on Linux and, for the
+// harness that runs the Windows module under Wine, with MinGW (Winsock, posix threads).
 #ifndef QVLMR_TEST_PRINTER_H
 #define QVLMR_TEST_PRINTER_H
+
+#include <stdint.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -9,6 +12,12 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef _WIN32
+typedef uintptr_t PrinterSocket;  // a Winsock SOCKET
+#else
+typedef int PrinterSocket;
+#endif
 
 struct Conversation {
     int sourcePort = 0;
@@ -42,22 +51,22 @@ class TestPrinter {
     void SetReadDelayMs(int ms, size_t chunk);    // a slow printer: pause between reads
     void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
     void SetReading(bool on);                     // off: a stalled printer that reads nothing
+    bool Reading() const { return reading_; }     // false once a StallInDataFile stall began
     void SetResetOnClose(bool on);                // end each connection with a reset
     std::vector<Conversation> Conversations();
     bool WaitForConversations(size_t count, int timeoutMs);
 
   private:
     void AcceptLoop();
-    void Serve(int fd, size_t index);
-    void ServeLpd(int fd, Conversation &c);
-    void ServeRaw(int fd, Conversation &c);
-    bool ReadLine(int fd, Conversation &c, std::string *line);
-    void Reply(int fd, Conversation &c, const char *bytes, size_t n);
-    long ReadSome(int fd, Conversation &c, char *buf, size_t len);
-    bool ReadExactly(int fd, Conversation &c, size_t count, std::string *out, size_t closeAfter);
+    void Serve(PrinterSocket fd, size_t index);
+    void ServeLpd(PrinterSocket fd, Conversation &c);
+    void ServeRaw(PrinterSocket fd, Conversation &c);
+    bool ReadLine(PrinterSocket fd, Conversation &c, std::string *line);
+    void Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n);
+    long ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len);
+    bool ReadExactly(PrinterSocket fd, Conversation &c, size_t count, std::string *out, size_t closeAfter);
 
-    int listenFd_ = -1;
-    int wakeFds_[2] = {-1, -1};
+    PrinterSocket listenFd_ = (PrinterSocket)-1;
     bool lpd_ = true;
     std::thread acceptThread_;
     std::vector<std::thread> workers_;

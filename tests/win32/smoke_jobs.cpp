@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "smoke_check.h"
-#include "smoke_printer.h"
+#include "../support/test_printer.h"
 #include "../../host/win32/spooler_standin.h"
 
 namespace {
@@ -109,11 +109,11 @@ JobResult PrintJob(MONITOR &m, const char *port, const char *printer, DWORD job,
 }
 
 // Queues a job on the printer, prints it through the port and collects what the printer got.
-std::vector<SmokeConversation> Deliver(MONITOR &m, SmokePrinter &printer, const char *port, const char *name,
-                                       const std::string &data, DWORD *job, JobResult *r) {
+std::vector<Conversation> Deliver(MONITOR &m, TestPrinter &printer, const char *port, const char *name,
+                                  const std::string &data, DWORD *job, JobResult *r) {
     *job = spooler.addJob(name, "report");
     *r = PrintJob(m, port, name, *job, data);
-    printer.WaitConversations(1, 30000);
+    printer.WaitForConversations(1, 30000);
     return printer.Conversations();
 }
 
@@ -134,23 +134,23 @@ LRESULT CALLBACK QueueWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lPa
 
 void CheckSpooledJob(MONITOR &m) {
     HWND queueWindow = WindowOnItsOwnThread("QvSmokeQueue", kLprPrinter, QueueWindowProc);
-    SmokePrinter lpd;
+    TestPrinter lpd;
     Check(lpd.Start(515, true), "an LPD printer listens on 127.0.0.1:515");
     std::string data = Bytes(1200000, 1);
     DWORD job;
     JobResult r;
-    std::vector<SmokeConversation> c = Deliver(m, lpd, "LPR1", kLprPrinter, data, &job, &r);
+    std::vector<Conversation> c = Deliver(m, lpd, "LPR1", kLprPrinter, data, &job, &r);
     bool one = c.size() == 1;
-    Check(r.ok && one && c[0].complete && c[0].data == data && c[0].queue == "lp",
+    Check(r.ok && one && c[0].complete && c[0].dataFile == data && c[0].queue == "lp",
           "mode-1 job: %u bytes received exactly by queue lp (%u received, %u connection(s))",
-          (unsigned)data.size(), one ? (unsigned)c[0].data.size() : 0, (unsigned)c.size());
+          (unsigned)data.size(), one ? (unsigned)c[0].dataFile.size() : 0, (unsigned)c.size());
     if (one) {
         Check(c[0].dataHeader.compare(0, 12,
                                       "\x03"
                                       "1200000 dfA") == 0,
               "mode-1 job: the data file announced with its exact size: %s",
               Printable(c[0].dataHeader).c_str());
-        Check(Reserved(c[0].peerPort), "mode-1 job: from the reserved local port %d", c[0].peerPort);
+        Check(Reserved(c[0].sourcePort), "mode-1 job: from the reserved local port %d", c[0].sourcePort);
     }
     Check(History(job) == "Sending...\nDeleting...\n", "mode-1 job: status texts in order: %s",
           Printable(History(job)).c_str());
@@ -164,45 +164,45 @@ void CheckSpooledJob(MONITOR &m) {
 }
 
 void CheckStreamedJob(MONITOR &m) {
-    SmokePrinter lpd;
+    TestPrinter lpd;
     lpd.Start(515, true);
     std::string data = Bytes(300000, 2);
     DWORD job;
     JobResult r;
-    std::vector<SmokeConversation> c = Deliver(m, lpd, "STREAM", kStreamPrinter, data, &job, &r);
+    std::vector<Conversation> c = Deliver(m, lpd, "STREAM", kStreamPrinter, data, &job, &r);
     bool one = c.size() == 1;
-    Check(r.ok && one && c[0].complete && c[0].data == data,
+    Check(r.ok && one && c[0].complete && c[0].dataFile == data,
           "mode-2 job: %u bytes streamed and received exactly (%u received)", (unsigned)data.size(),
-          one ? (unsigned)c[0].data.size() : 0);
+          one ? (unsigned)c[0].dataFile.size() : 0);
     if (one) {
         Check(c[0].dataHeader.compare(0, 20,
                                       "\x03"
                                       "125899906843000 dfA") == 0 &&
-                  Reserved(c[0].peerPort),
+                  Reserved(c[0].sourcePort),
               "mode-2 job: the prologue announces the fixed count: %s (from port %d)",
-              Printable(c[0].dataHeader).c_str(), c[0].peerPort);
+              Printable(c[0].dataHeader).c_str(), c[0].sourcePort);
     }
     Check(History(job) == "Deleting...\n", "mode-2 job: status texts in order: %s",
           Printable(History(job)).c_str());
 }
 
 void CheckRawJob(MONITOR &m) {
-    SmokePrinter raw;
+    TestPrinter raw;
     Check(raw.Start(9101, false), "a raw printer listens on 127.0.0.1:9101");
     std::string data = Bytes(100000, 3);
     DWORD job;
     JobResult r;
-    std::vector<SmokeConversation> c = Deliver(m, raw, "SMOKE", kRawPrinter, data, &job, &r);
+    std::vector<Conversation> c = Deliver(m, raw, "SMOKE", kRawPrinter, data, &job, &r);
     bool one = c.size() == 1;
-    Check(r.ok && r.written == data.size() && one && c[0].data == data && Reserved(c[0].peerPort),
+    Check(r.ok && r.written == data.size() && one && c[0].dataFile == data && Reserved(c[0].sourcePort),
           "mode-3 job: %u bytes received exactly from the reserved local port %d", (unsigned)data.size(),
-          one ? c[0].peerPort : 0);
+          one ? c[0].sourcePort : 0);
     Check(History(job) == "Deleting...\n", "mode-3 job: status texts in order: %s",
           Printable(History(job)).c_str());
 }
 
 void CheckNetworkErrorRetry(MONITOR &m) {
-    SmokePrinter lpd;  // down until the job shows the network error
+    TestPrinter lpd;  // down until the job shows the network error
     std::string data = Bytes(5000, 4);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     DWORD seen = 0, started = 0;
@@ -217,10 +217,10 @@ void CheckNetworkErrorRetry(MONITOR &m) {
     }
     Check(seen != 0, "printer down: the job shows \"Cannot print(Network Error)\"");
     DWORD retried = GetTickCount() - started;
-    lpd.WaitConversations(1, 10000);
-    std::vector<SmokeConversation> c = lpd.Conversations();
+    lpd.WaitForConversations(1, 10000);
+    std::vector<Conversation> c = lpd.Conversations();
     Check(
-        r.ok && c.size() == 1 && c[0].complete && c[0].data == data,
+        r.ok && c.size() == 1 && c[0].complete && c[0].dataFile == data,
         "printer down at first: retried once it listens, delivered once (%u connection(s), job ended %lu ms "
         "after the printer started)",
         (unsigned)c.size(), retried);
@@ -229,21 +229,22 @@ void CheckNetworkErrorRetry(MONITOR &m) {
 }
 
 void CheckPauseAndResume(MONITOR &m) {
-    SmokePrinter lpd;
+    TestPrinter lpd;
     lpd.Start(515, true);
-    lpd.StallAfter(65536);
+    lpd.SetMisbehaviour(Misbehaviour::StallInDataFile, 65536);
     std::string data = Bytes(12 << 20, 5);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     DWORD pausedAt = 0, seenAt = 0;
     JobResult r;
     {
         Beside user([&] {
-            for (int i = 0; i < 3000 && !lpd.Stalled(); ++i) Sleep(20);
+            for (int i = 0; i < 3000 && lpd.Reading(); ++i) Sleep(20);
             Sleep(1500);  // the monitor's socket fills up and its send waits
             pausedAt = GetTickCount();
             spooler.control(job, JOB_CONTROL_PAUSE);
             seenAt = WaitForText(job, "Paused", 30);
-            lpd.Release();
+            lpd.SetMisbehaviour(Misbehaviour::None);
+            lpd.SetReading(true);
             spooler.control(job, JOB_CONTROL_RESUME);
         });
         r = PrintJob(m, "LPR1", kLprPrinter, job, data);
@@ -251,15 +252,15 @@ void CheckPauseAndResume(MONITOR &m) {
     DWORD took = seenAt ? seenAt - pausedAt : 0;
     Check(seenAt && took <= 2000,
           "pause while the printer stalls mid-data: \"Paused\" %lu ms after the pause", took);
-    lpd.WaitConversations(2, 30000);
-    std::vector<SmokeConversation> c = lpd.Conversations();
+    lpd.WaitForConversations(2, 30000);
+    std::vector<Conversation> c = lpd.Conversations();
     bool two = c.size() == 2;
     // Whether that end was a reset cannot be seen here: Wine's recv returns 0, as for an
     // orderly close, where Windows reports WSAECONNRESET (the host build's tests see the reset).
-    Check(two && !c[0].complete && c[0].data.size() < data.size(),
+    Check(two && !c[0].complete && c[0].dataFile.size() < data.size(),
           "pause: the stalled transfer was cut off (%u byte(s) of data had arrived)",
-          two ? (unsigned)c[0].data.size() : 0);
-    Check(r.ok && two && c[1].complete && c[1].data == data,
+          two ? (unsigned)c[0].dataFile.size() : 0);
+    Check(r.ok && two && c[1].complete && c[1].dataFile == data,
           "resume: the %u bytes delivered whole on a new connection", (unsigned)data.size());
     Check(History(job) == "Sending...\nPaused\nSending...\nDeleting...\n",
           "pause and resume: status texts in order: %s", Printable(History(job)).c_str());
@@ -292,7 +293,7 @@ void CheckSpoolErrorHold(MONITOR &m) {
     }
     std::string blocker = std::string(kSpoolDir) + "QVLMR500.ctf";
     CreateDirectoryA(blocker.c_str(), nullptr);
-    SmokePrinter lpd;
+    TestPrinter lpd;
     lpd.Start(515, true);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     bool held = false;
