@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace {
 
 // Everything the child needs is built before fork: another thread may hold the allocator's
@@ -37,40 +39,15 @@ void Drain(int fd, std::string *to) {
     }
 }
 
+int ExitCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace
 
 ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return {};
-    pid_t pid = Spawn(home, args, in[0], out[1], err[1]);
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
-    }
-    close(in[1]);
-    ToolResult r;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0) {
-        poll(fds, 2, -1);
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !fds[i].revents) continue;
-            char buf[4096];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? r.out : r.err).append(buf, (size_t)n);
-            }
-        }
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return r;
+    ToolProcess p = StartTool(home, args, input);
+    return FinishTool(p);
 }
 
 ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::string> &args) {
@@ -87,21 +64,25 @@ ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::str
     close(master);
     int status = 0;
     waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.status = ExitCode(status);
     return r;
 }
 
-ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args) {
-    int out[2], err[2];
+ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
+                      const std::string &input) {
+    int in[2], out[2], err[2];
     ToolProcess p;
-    if (pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return p;
-    int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    p.pid = Spawn(home, args, devnull, out[1], err[1]);
-    close(devnull);
+    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return p;
+    p.pid = Spawn(home, args, in[0], out[1], err[1]);
+    close(in[0]);
     close(out[1]);
     close(err[1]);
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    }
+    close(in[1]);
     p.outFd = out[0];
     p.errFd = err[0];
+    fcntl(p.outFd, F_SETFL, O_NONBLOCK);
     fcntl(p.errFd, F_SETFL, O_NONBLOCK);
     return p;
 }
@@ -110,13 +91,17 @@ ToolResult FinishTool(ToolProcess &p, bool killIt) {
     ToolResult r;
     if (killIt) kill(p.pid, SIGTERM);
     int status = 0;
-    // A process that does not end within 30 s is stopped, so a test fails instead of hanging.
-    for (int waited = 0; waitpid(p.pid, &status, WNOHANG) == 0; waited += 10) {
-        if (waited == 30000) kill(p.pid, SIGKILL);
-        usleep(10000);
+    // Output is read while waiting, so a talkative tool never blocks on a full pipe; one that
+    // does not end within 30 s is stopped, so a test fails instead of hanging.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (waitpid(p.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) kill(p.pid, SIGKILL);
+        pollfd fds[2] = {{p.outFd, POLLIN, 0}, {p.errFd, POLLIN, 0}};
+        poll(fds, 2, 10);
+        Drain(p.outFd, &r.out);
+        Drain(p.errFd, &r.err);
     }
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    fcntl(p.outFd, F_SETFL, O_NONBLOCK);
+    r.status = ExitCode(status);
     Drain(p.outFd, &r.out);
     Drain(p.errFd, &r.err);
     close(p.outFd);

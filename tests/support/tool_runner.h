@@ -24,7 +24,8 @@ struct ToolProcess {
     pid_t pid = -1;
     int outFd = -1, errFd = -1;
 };
-ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args);
+ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
+                      const std::string &input = "");
 // Waits for the process (killing it first when kill is set) and collects its output.
 ToolResult FinishTool(ToolProcess &p, bool kill = false);
 
