@@ -1,4 +1,4 @@
-// The name rules and the clash check against every port the spooler lists.
+// The characters the setup dialog allows in names and addresses.
 #include "../../src/ui/port_name_rules.h"
 
 #include "monitor_fixture.h"
@@ -6,17 +6,6 @@
 namespace {
 
 class NameRulesTest : public MonitorTest {};
-
-// First in this file: the spooler module is loaded once and then kept.
-TEST_F(NameRulesTest, SpoolerModuleThatCannotBeLoadedIsTriedAgainNextTime) {
-    qvhost::FailLoadLibrary("SPOOLSS.DLL", true);
-    DWORD loadError = 0;
-    EXPECT_EQ(CheckPortNameClash(nullptr, "LPT1:", &loadError), CLASH_NONE);
-    EXPECT_EQ(loadError, (DWORD)ERROR_MOD_NOT_FOUND);
-    qvhost::FailLoadLibrary("SPOOLSS.DLL", false);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "LPT1:", &loadError), CLASH_SAME_NAME);
-    EXPECT_EQ(loadError, 0u);
-}
 
 TEST_F(NameRulesTest, AllowedCharacters) {
     EXPECT_TRUE(HasOnlyAllowedChars("", ALLOWED_SYMBOLS));
@@ -38,21 +27,6 @@ TEST_F(NameRulesTest, PortNameText) {
                             "abc"))
         << "a trail byte equal to a backslash is allowed";
     EXPECT_FALSE(IsValidPortNameText("abc\\"));
-}
-
-TEST_F(NameRulesTest, ClashWithEveryPortOfTheSpooler) {
-    AddPortValue("IP_10", "10.0.0.10");
-    ASSERT_TRUE(StartMonitor());  // its ports join the spooler's list beside LPT1:, COM1:, FILE:
-    DWORD loadError = 77;
-    EXPECT_EQ(CheckPortNameClash(nullptr, "lpt1:", &loadError), CLASH_SAME_NAME);
-    EXPECT_EQ(loadError, 0u);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "LPT1", &loadError), CLASH_PREFIX);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "FILE:X", &loadError), CLASH_PREFIX);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "L", &loadError), CLASH_PREFIX);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "ip_10", &loadError), CLASH_SAME_NAME);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "IP_1", &loadError), CLASH_PREFIX);
-    EXPECT_EQ(CheckPortNameClash(nullptr, "Printer9", &loadError), CLASH_NONE);
-    EXPECT_EQ(CheckPortNameClash(nullptr, std::string(300, 'Z').c_str(), &loadError), CLASH_NONE);
 }
 
 }  // namespace
