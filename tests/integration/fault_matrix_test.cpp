@@ -46,14 +46,12 @@ const FaultCase kCases[] = {
     {"RawPrinterStartsLate", 3, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
 };
 
-class FaultMatrixTest : public PrintTest, public ::testing::WithParamInterface<FaultCase> {};
+class FaultMatrixTest : public NetworkTest, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
-    REQUIRE_RESERVED_PORTS();
     const FaultCase &f = GetParam();
     const int rawPort = 9107;
-    AddPortValue("F", "127.0.0.1", f.mode, f.mode == 3 ? rawPort : -1);
-    ASSERT_TRUE(StartMonitor());
+    ASSERT_TRUE(StartWithPorts({{"F", f.mode, f.mode == 3 ? rawPort : -1}}));
     auto printer = [&]() -> TestPrinter & { return f.mode == 3 ? Raw(rawPort) : Lpd(); };
     if (!f.absent) {
         printer().SetMisbehaviour(f.misbehaviour, f.after);
@@ -98,16 +96,12 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
 
     size_t conversations = 1 + (size_t)f.waits + (f.fix == Fix::AfterPolls ? 1 : 0);
     if (f.absent) conversations = 1;
-    ASSERT_TRUE(printer().WaitForConversations(conversations, 20000));
     int whole = 0;
-    for (const Conversation &c : printer().Conversations())
+    for (const Conversation &c : Received(printer(), conversations, 20000))
         if (c.dataFile == data && (f.mode == 3 || c.complete)) ++whole;
     EXPECT_EQ(whole, f.writeFails ? 0 : 1)
         << "delivered whole exactly once, or not at all when WritePort failed";
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
-    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    ExpectNothingLeft();
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrixTest, ::testing::ValuesIn(kCases),

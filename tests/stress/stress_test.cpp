@@ -195,10 +195,7 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
         EXPECT_EQ(delivered[j.second], 1) << "job " << j.first << " delivered whole exactly once";
     }
     EXPECT_EQ(numbers.size(), lprComplete) << "no two LPR jobs share a number";
-    EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
-    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    ExpectNothingLeft();
     RecordProperty("jobs", (int)jobData.size());
     RecordProperty("cancelled", (int)cancelled.size());
     RecordProperty("controls", controls.load());
