@@ -24,7 +24,7 @@ bool Interrupted() {
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 namespace {
@@ -47,11 +47,16 @@ const PrinterSocket kNoSocket = (PrinterSocket)-1;
 
 // Whether the socket has something to read (or an end, or an error) within ms.
 bool Readable(PrinterSocket s, int ms) {
+#ifndef _WIN32
+    pollfd p = {s, POLLIN, 0};  // select's fd_set would not hold a descriptor past 1023
+    return poll(&p, 1, ms) > 0;
+#else
     fd_set set;
     FD_ZERO(&set);
     FD_SET(s, &set);
     timeval t = {ms / 1000, (ms % 1000) * 1000};
     return select((int)s + 1, &set, nullptr, nullptr, &t) > 0;
+#endif
 }
 }  // namespace
 
