@@ -70,8 +70,7 @@ HANDLE PrintTest::StartDocument(const std::string &port, DWORD job, DWORD level)
 }
 
 bool PrintTest::StartWithLpdPort() {
-    AddPortValue("lpt", "127.0.0.1", 1);
-    if (!StartMonitor()) return false;
+    if (!StartWithPorts({{"lpt", 1}})) return false;
     Lpd();
     return true;
 }
