@@ -34,28 +34,30 @@ class CliTest : public PrintTest {
         std::ofstream(path, std::ios::binary) << data;
         return path;
     }
-    // Waits (in real time) until the job shows the status text.
-    bool WaitForText(DWORD job, const std::string &text, int ms = 20000) {
-        for (int waited = 0; waited < ms; waited += 20) {
-            qvhost::JobView v;
-            if (qvhost::GetJob(job, &v) && v.statusText == text) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Waits (in real time, up to ms) until f is true.
+    template <class F>
+    bool Eventually(F f, int ms = 20000) {
+        for (int waited = 0; !f(); waited += 10) {
+            if (waited >= ms) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return false;
+        return true;
+    }
+    bool WaitForText(DWORD job, const std::string &text) {
+        qvhost::JobView v;
+        return Eventually([&] { return qvhost::GetJob(job, &v) && v.statusText == text; });
+    }
+    // The first job of printer Office once it has the status bits (another process queues it).
+    DWORD OfficeJob(DWORD bits = 0) {
+        DWORD job = 0;
+        Eventually([&] {
+            std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
+            job = !jobs.empty() && (jobs[0].status & bits) == bits ? jobs[0].id : 0;
+            return job != 0;
+        });
+        return job;
     }
 };
-
-TEST_F(CliTest, ImportedPortsAreListedInRegistryOrder) {
-    ASSERT_EQ(Tool({"install"}).status, 0);
-    ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
-    ToolResult r = Tool({"ports", "--level", "2"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Zed\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n"
-              "alpha\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n"
-              "Lpt\tQV TCP/IP LMR Monitor\tQV TCP/IP LMR Port\t1\n");
-    EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\n");
-}
 
 TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
     OfficeOn("Zed");
@@ -99,12 +101,7 @@ ToolProcess StartWaitingJob(CliTest *t, const std::string &home, DWORD *job) {
     t->OfficeOn("Lpt");
     ToolProcess p = StartTool(
         home, {"print", "--printer", "Office", "--title", "Memo", t->Document("doc.txt", "hello\n")});
-    *job = 0;
-    for (int i = 0; i < 500 && !*job; ++i) {
-        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
-        if (!jobs.empty()) *job = jobs[0].id;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    *job = t->OfficeJob();
     EXPECT_TRUE(*job && t->WaitForText(*job, "Cannot print(Network Error)"));
     return p;
 }
@@ -159,25 +156,14 @@ TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {
 
 TEST_F(CliTest, InterruptingAPrintStopsTheDeliveryAndCancelRemovesTheJob) {
     REQUIRE_RESERVED_PORTS();
-    ASSERT_EQ(Tool({"reg", "import", "-"},
-                   std::string(kPortsReg) + "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print"
-                                            "\\Monitors\\QV TCP/IP LMR Port\\Ports\\Lpt]\n"
-                                            "\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00002398\n")
-                  .status,
-              0);
-    ASSERT_EQ(Tool({"printer", "add", "Office", "--port", "Lpt"}).status, 0);
+    OfficeOn("Lpt");
+    ASSERT_EQ(Tool({"port", "configure", "Lpt", "--raw", "--port-number", "9112"}).status, 0);
     Raw(9112).SetReading(false);  // the printer stops reading: the transfer stalls
     std::string data = Bytes(32 << 20, 9);
     ToolProcess p = StartTool(home_, {"print", "--printer", "Office", Document("big.bin", data)});
-    DWORD job = 0;
-    for (int i = 0; i < 1000 && !job; ++i) {
-        std::vector<qvhost::JobView> jobs = qvhost::Jobs("Office");
-        if (!jobs.empty() && (jobs[0].status & JOB_STATUS_PRINTING)) job = jobs[0].id;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    DWORD job = OfficeJob(JOB_STATUS_PRINTING);
     ASSERT_NE(job, 0u);
-    for (int i = 0; i < 1000 && Raw().Conversations().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Eventually([&] { return !Raw().Conversations().empty(); });
     ASSERT_EQ(Raw().Conversations().size(), 1u) << "the transfer has begun";
     kill(p.pid, SIGINT);
     ToolResult r = FinishTool(p);
@@ -227,7 +213,7 @@ TEST_F(CliTest, PrintOnATerminalRedrawsOneProgressLine) {
     OfficeOn("Lpt");
     Lpd();
     std::string data = Bytes(3 << 20, 3);
-    ToolResult r = RunToolOnTerminal(home_, {"print", "--printer", "Office", Document("doc.bin", data)});
+    ToolResult r = RunTool(home_, {"print", "--printer", "Office", Document("doc.bin", data)}, "", true);
     EXPECT_EQ(r.status, 0) << r.out;
     size_t lineStart = r.out.find("\rjob ");
     ASSERT_NE(lineStart, std::string::npos) << r.out;
@@ -252,9 +238,7 @@ TEST_F(CliTest, WatchWindowRedrawsWhenTheMonitorSetsAStatusText) {
     REQUIRE_RESERVED_PORTS();
     OfficeOn("Lpt");
     ToolProcess watch = StartTool(home_, {"watch", "Office", "--refreshes", "3"});
-    for (int i = 0; i < 500 && !FindWindowA(nullptr, "Office"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_NE(FindWindowA(nullptr, "Office"), nullptr);
+    ASSERT_TRUE(Eventually([] { return FindWindowA(nullptr, "Office") != nullptr; }));
     TestPrinter printer;
     ASSERT_TRUE(printer.Start(515, true));
     ToolResult r = Tool({"print", "--printer", "Office", "--title", "Memo", "-"}, "some text\n");
@@ -277,7 +261,6 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
     ASSERT_EQ(Tool({"install"}).status, 0);
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
     setenv("QVLMR_HOSTS", "printer1=127.0.0.1", 1);
-    const char input[] = "Input error.  Please input again.";
     const PortAddCase cases[] = {
         {{"--name", "lp1", "--address", "010.001.002.003:lp"}, nullptr},
         {{"--name", "p1", "--address", "printer1"}, nullptr},
@@ -285,8 +268,8 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
         {{"--name", "p2", "--address", "printer9"},
          "The host you have just entered is not available.\nPlease input again."},
         // pasted, as only a paste can put letters into the dialog's digits-only field
-        {{"--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"}, input},
-        {{"--name", "ZED", "--address", "10.0.0.3"}, "The port you have just entered already exists."},
+        {{"--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"},
+         "Input error.  Please input again."},
     };
     for (const PortAddCase &c : cases) {
         std::vector<std::string> args = {"port", "add"};
@@ -307,7 +290,6 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
     EXPECT_NE(reg.find("\\Ports\\lp1]\n\"PrtQName\"=hex(1):6c,70\n\"Protocol\"=dword:00000001\n\n"),
               std::string::npos)
         << reg;
-    EXPECT_NE(reg.find("\"lp1\"=hex(1):31,30,2e,31,2e,32,2e,33\n"), std::string::npos) << "10.1.2.3";
     EXPECT_NE(reg.find("\"SvrPort\"=dword:0000238c"), std::string::npos) << "65536 saves 9100";
     EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\nlp1\np1\nr1\n");
 
@@ -324,21 +306,6 @@ TEST_F(CliTest, PortAddTypesTheFieldsIntoTheSetupDialog) {
     r = Tool({"port", "configure", "r1", "--address", "10.0.0.4", "--cancel"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Export(), reg) << "cancelled: nothing saved";
-}
-
-TEST_F(CliTest, PortAddTakesTheClientsCompleteProposalSilently) {
-    ASSERT_EQ(Tool({"install"}).status, 0);
-    ASSERT_EQ(Tool({"reg", "import", "-"},
-                   "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Client\\Orvo]\n"
-                   "\"PortName\"=\"SIB\"\n\"IPAddress\"=\"10.0.0.9\"\n\"LPRQueue\"=\"q\"\n")
-                  .status,
-              0);
-    ToolResult r = Tool({"port", "add"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "added SIB (proposed by the client's settings)\n");
-    r = Tool({"port", "add", "--cancel"});
-    EXPECT_EQ(r.status, 1) << "the name is taken now: the dialog opens and is cancelled";
-    EXPECT_EQ(Tool({"ports"}).out, "SIB\n");
 }
 
 TEST_F(CliTest, AboutPrintsThePaintedLines) {

@@ -32,50 +32,35 @@ TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) 
     EXPECT_EQ(c.sourcePort, 1023 - 6) << "every failed connection moved the local port on";
 }
 
-TEST_F(DeliveryTest, AResumedJobStartsItsWaitsAgainAtThreeSeconds) {
+// Paused in its second (6 s) wait, the job holds; resumed, it tries again at once, and its
+// waits begin again at 3 s.
+TEST_F(DeliveryTest, PausedInANetworkWaitItHoldsThenRetriesAtOnceWaitingFromThreeSecondsAgain) {
     ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
-    // Paused in the second (6 s) wait, resumed; the printer listens from the third failure.
+    const std::string error = "Cannot print(Network Error)";
     SetStatusAction([&](const StatusEvent &e) {
-        if (e.text != "Cannot print(Network Error)") return;
-        if (Count(e.text) == 2) qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
-        if (Count(e.text) == 3) Lpd();
-    });
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        qvhost::JobView v;
-        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Paused")
-            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
-    });
-    ASSERT_TRUE(Print("lpt", job, "data").ended);
-    std::vector<uint64_t> waits = Gaps("Cannot print(Network Error)", "Sending...");
-    ASSERT_EQ(waits.size(), 3u);
-    EXPECT_EQ(waits[0], 3000u);
-    EXPECT_EQ(waits[2], 3000u) << "after the resume the waits begin again at 3 s";
-}
-
-TEST_F(DeliveryTest, PausingDuringANetworkWaitHoldsAndResumingRetriesAtOnce) {
-    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
-    DWORD job = QueueJob("lpt");
-    SetStatusAction([&](const StatusEvent &e) {
-        if (e.text == "Cannot print(Network Error)") qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+        if (e.text == error && Count(e.text) == 2) qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+        if (e.text == error && Count(e.text) == 3) Lpd();  // listens from the third failure
     });
     uint64_t resumedAt = 0;
     int holdPolls = 0;
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        if (s.select || s.ms != 1000) return;
         qvhost::JobView v;
-        if (qvhost::GetJob(job, &v) && v.statusText == "Paused" && ++holdPolls == 5) {
-            Lpd();
-            SetStatusAction(nullptr);
+        if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Paused" &&
+            ++holdPolls == 5) {
             resumedAt = qvhost::NowMs();
             qvhost::ControlJob(job, JOB_CONTROL_RESUME);
         }
     });
     ASSERT_TRUE(Print("lpt", job, "data").ended);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Paused",
-                                                 "Sending...", "Deleting..."}));
-    EXPECT_EQ(Statuses().at(3).at, resumedAt) << "the new attempt starts at once after the resume";
-    EXPECT_TRUE(Lpd().WaitForConversations(1, 5000));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", error, "Sending...", error, "Paused",
+                                                 "Sending...", error, "Sending...", "Deleting..."}));
+    EXPECT_EQ(Statuses().at(5).at, resumedAt) << "the new attempt starts at once after the resume";
+    std::vector<uint64_t> waits = Gaps(error, "Sending...");
+    ASSERT_EQ(waits.size(), 3u);
+    EXPECT_EQ(waits[0], 3000u);
+    EXPECT_EQ(waits[2], 3000u) << "after the resume the waits begin again at 3 s";
+    EXPECT_EQ(Received(Lpd(), 1)[0].dataFile, "data");
 }
 
 // A control file that cannot be written holds the job, paused by the monitor, until the user

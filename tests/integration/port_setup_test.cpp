@@ -39,19 +39,10 @@ class PortSetupTest : public MonitorTest {
         return d;
     }
 
-    // A stored text without the zero bytes it may end with.
-    std::string Text(const std::string &subkey, const std::string &name) {
-        std::string data;
-        DWORD type;
-        if (!ReadValue(subkey, name, &data, &type)) return "<none>";
-        return data.substr(0, data.find('\0'));
-    }
-    std::string PortsValue(const std::string &name) { return Text("Ports", name); }
-    std::string Queue(const std::string &port) { return Text("Ports\\" + port, "PrtQName"); }
+    std::string PortsValue(const std::string &name) { return StoredText("Ports", name); }
+    std::string Queue(const std::string &port) { return StoredText("Ports\\" + port, "PrtQName"); }
     DWORD Dword(const std::string &port, const std::string &value) {
-        DWORD v = 0xFFFFFFFF;
-        ReadDword("Ports\\" + port, value, &v);
-        return v;
+        return StoredDword("Ports\\" + port, value);
     }
     bool Listed(const std::string &port) {
         DWORD needed = 0, count = 0;
@@ -346,32 +337,32 @@ TEST_F(PortSetupTest, AboutBoxPaintsSixLinesInTwoFontsAndKeepsNone) {
     ASSERT_TRUE(AskHelp(about, IDOK));
     EXPECT_TRUE(HelpRequests().empty()) << "help inside the About box shows nothing";
 
-    std::vector<TextRecord> painted = PaintedText();
-    ASSERT_EQ(painted.size(), 12u) << "the first paint and the repaint";
-    const int ys[] = {7, 45, 61, 77, 93, 109};
-    for (int paint = 0; paint < 2; ++paint) {
-        for (int i = 0; i < 6; ++i) {
-            const TextRecord &t = painted[paint * 6 + i];
-            EXPECT_EQ(t.window, about);
-            EXPECT_EQ(t.x, 7);
-            EXPECT_EQ(t.y, ys[i]);
-            EXPECT_EQ(t.color, 0u);
-            EXPECT_EQ(t.bkMode, TRANSPARENT);
-            const FontRecord &f = t.font;
-            EXPECT_EQ(f.face + " " + std::to_string(f.height) + "/" + std::to_string(f.weight),
-                      i == 0 ? "Arial Bold 25/700" : "Arial 15/400");
-            EXPECT_EQ(f.width + f.escapement + f.orientation + f.italic + f.underline + f.strikeOut +
-                          f.charSet + f.outPrecision + f.clipPrecision + f.quality,
-                      0u);
-            EXPECT_EQ(f.pitchAndFamily, (DWORD)VARIABLE_PITCH);
-        }
+    // Each line as "x,y face height/weight text", the rest of its font and colour all zero
+    // but a variable pitch, on a transparent background.
+    std::vector<std::string> lines;
+    for (const TextRecord &t : PaintedText()) {
+        const FontRecord &f = t.font;
+        EXPECT_TRUE(t.window == about && t.color == 0 && t.bkMode == TRANSPARENT &&
+                    f.width + f.escapement + f.orientation + f.italic + f.underline + f.strikeOut +
+                            f.charSet + f.outPrecision + f.clipPrecision + f.quality ==
+                        0 &&
+                    f.pitchAndFamily == (DWORD)VARIABLE_PITCH)
+            << t.text;
+        lines.push_back(std::to_string(t.x) + "," + std::to_string(t.y) + " " + f.face + " " +
+                        std::to_string(f.height) + "/" + std::to_string(f.weight) + " " +
+                        (lines.size() % 6 < 4 ? t.text
+                         : t.text.empty()     ? "<empty>"
+                                              : "<text>"));
     }
-    EXPECT_EQ(painted[0].text, "TCP/IP Quorvane");
-    EXPECT_EQ(painted[1].text, "TCP/IP Quorvane Version 2.037e");
-    EXPECT_EQ(painted[2].text, "for Microsoft (R) Windows 95/98/Me.");
-    EXPECT_EQ(painted[3].text, " ");
-    EXPECT_FALSE(painted[4].text.empty());
-    EXPECT_FALSE(painted[5].text.empty());
+    const std::vector<std::string> paint = {"7,7 Arial Bold 25/700 TCP/IP Quorvane",
+                                            "7,45 Arial 15/400 TCP/IP Quorvane Version 2.037e",
+                                            "7,61 Arial 15/400 for Microsoft (R) Windows 95/98/Me.",
+                                            "7,77 Arial 15/400  ",
+                                            "7,93 Arial 15/400 <text>",
+                                            "7,109 Arial 15/400 <text>"};
+    std::vector<std::string> twice = paint;
+    twice.insert(twice.end(), paint.begin(), paint.end());
+    EXPECT_EQ(lines, twice) << "the first paint and the repaint";
     EXPECT_EQ(FontsCreated(), 4);
     EXPECT_EQ(LiveFonts(), 0) << "every paint deletes the fonts it made";
 

@@ -39,16 +39,8 @@ class SiblingImportTest : public MonitorTest {
         ClearDialogRecords();
     }
     void Propose(const std::string &values) { ImportReg(std::string("[") + kSiblingKey + "]\n" + values); }
-    std::string Text(const std::string &subkey, const std::string &name) {
-        std::string data;
-        DWORD type;
-        if (!ReadValue(subkey, name, &data, &type)) return "<none>";
-        return data.substr(0, data.find('\0'));
-    }
     DWORD Number(const std::string &port, const std::string &value) {
-        DWORD v = 0xFFFFFFFF;
-        ReadDword("Ports\\" + port, value, &v);
-        return v;
+        return StoredDword("Ports\\" + port, value);
     }
 };
 
@@ -60,8 +52,8 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
     EXPECT_TRUE(call.result());
     EXPECT_EQ(call.error(), 0u);
-    EXPECT_EQ(Text("Ports", "SIB"), "10.0.0.9");
-    EXPECT_EQ(Text("Ports\\SIB", "PrtQName"), "q1");
+    EXPECT_EQ(StoredText("Ports", "SIB"), "10.0.0.9");
+    EXPECT_EQ(StoredText("Ports\\SIB", "PrtQName"), "q1");
     EXPECT_EQ(Number("SIB", "Protocol"), 3u);
     EXPECT_EQ(Number("SIB", "SvrPort"), 0u);
     EXPECT_EQ(InputAttachments().size(), 2u) << "attached and detached around the add";
@@ -85,6 +77,7 @@ struct ProposalCase {
     bool silent;
     std::string name, address;  // the saved port, or the dialog's fields
     DWORD protocol, port;
+    std::string queue = "";  // the saved queue
 };
 
 TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
@@ -107,6 +100,9 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
          "10.0.0.9", 1, 9100},
         {"address with no terminator", name + Binary("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
          9100},
+        {"queue 100 + address 27: host, colon and queue fit the field",
+         name + q100 + Quoted("IPAddress", std::string(27, 'h')), true, "PX", std::string(27, 'h'), 1, 9100,
+         std::string(100, 'q')},
         {"queue 100 + address 28", name + q100 + Quoted("IPAddress", std::string(28, 'h')), true, "PX",
          std::string(28, 'h'), 1, 9100},
         {"address of 129", name + Quoted("LPRQueue", "q") + Quoted("IPAddress", std::string(129, 'h')), false,
@@ -121,8 +117,8 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         if (c.silent) {
             ASSERT_TRUE(call.Finished()) << c.what;
             EXPECT_TRUE(call.result()) << c.what;
-            EXPECT_EQ(Text("Ports", c.name), c.address) << c.what;
-            EXPECT_EQ(Text("Ports\\" + c.name, "PrtQName"), "") << c.what;
+            EXPECT_EQ(StoredText("Ports", c.name), c.address) << c.what;
+            EXPECT_EQ(StoredText("Ports\\" + c.name, "PrtQName"), c.queue) << c.what;
             EXPECT_EQ(Number(c.name, "Protocol"), c.protocol) << c.what;
             EXPECT_EQ(Number(c.name, "SvrPort"), c.port) << c.what;
             EXPECT_EQ(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)c.name.c_str()), TRUE) << c.what;
@@ -138,15 +134,6 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
     }
 }
 
-TEST_F(SiblingImportTest, QueueIsKeptWhileHostColonAndQueueFitTheField) {
-    Propose(Quoted("PortName", "PQ") + Quoted("LPRQueue", std::string(100, 'q')) +
-            Quoted("IPAddress", std::string(27, 'h')));
-    SetupCall call = SetupCall::Add(monitor_);
-    ASSERT_TRUE(call.Finished());
-    EXPECT_TRUE(call.result());
-    EXPECT_EQ(Text("Ports\\PQ", "PrtQName"), std::string(100, 'q'));
-}
-
 TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     Propose(Quoted("PortName", "LP_OLDER") + Quoted("IPAddress", "10.0.0.9") + Quoted("LPRQueue", "q"));
     SetupCall call = SetupCall::Add(monitor_);
@@ -157,8 +144,8 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(call.Finished());
     EXPECT_TRUE(call.result());
-    EXPECT_EQ(Text("Ports", "NEWNAME"), "10.0.0.9");
-    EXPECT_EQ(Text("Ports\\NEWNAME", "PrtQName"), "q");
+    EXPECT_EQ(StoredText("Ports", "NEWNAME"), "10.0.0.9");
+    EXPECT_EQ(StoredText("Ports\\NEWNAME", "PrtQName"), "q");
 }
 
 TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
@@ -170,7 +157,7 @@ TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
         EXPECT_EQ(call.error(), (DWORD)ERROR_INVALID_PARAMETER) << other;
     }
     EXPECT_TRUE(InputAttachments().empty());
-    EXPECT_EQ(Text("Ports", "SIB"), "<none>");
+    EXPECT_EQ(StoredText("Ports", "SIB"), "<none>");
 }
 
 TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndTheDialogsOk) {
@@ -180,7 +167,7 @@ TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndThe
     ASSERT_TRUE(call.Finished());
     EXPECT_FALSE(call.result());
     EXPECT_EQ(call.error(), (DWORD)ERROR_MOD_NOT_FOUND);
-    EXPECT_EQ(Text("Ports", "SIB"), "<none>");
+    EXPECT_EQ(StoredText("Ports", "SIB"), "<none>");
     ASSERT_EQ(InputAttachments().size(), 2u);
     EXPECT_FALSE(InputAttachments()[1].attach) << "detached before returning";
 
@@ -199,7 +186,7 @@ TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndThe
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(typed.Finished());
     EXPECT_TRUE(typed.result());
-    EXPECT_EQ(Text("Ports", "TYPED"), "10.0.0.9");
+    EXPECT_EQ(StoredText("Ports", "TYPED"), "10.0.0.9");
 }
 
 }  // namespace

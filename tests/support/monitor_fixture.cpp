@@ -133,12 +133,18 @@ void MonitorTest::AddPortValue(const std::string &name, const std::string &addre
     ImportReg(text);
 }
 
-bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, std::string *data,
-                            DWORD *type) {
+namespace {
+LONG OpenMonitorKey(const std::string &subkey, HKEY *key) {
     std::string path = std::string(kMonitorKey).substr(strlen("HKEY_LOCAL_MACHINE\\"));
     if (!subkey.empty()) path += "\\" + subkey;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key);
+}
+}  // namespace
+
+bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, std::string *data,
+                            DWORD *type) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (OpenMonitorKey(subkey, &key) != ERROR_SUCCESS) return false;
     DWORD size = 0;
     LONG r = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
     if (r == ERROR_SUCCESS) {
@@ -149,24 +155,21 @@ bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, 
     return r == ERROR_SUCCESS;
 }
 
-bool MonitorTest::ReadDword(const std::string &subkey, const std::string &name, DWORD *value) {
+std::string MonitorTest::StoredText(const std::string &subkey, const std::string &name) {
     std::string data;
-    DWORD type;
-    if (!ReadValue(subkey, name, &data, &type) || data.size() != 4) return false;
-    memcpy(value, data.data(), 4);
-    return true;
+    return ReadValue(subkey, name, &data) ? data.substr(0, data.find('\0')) : "<none>";
 }
 
-DWORD MonitorTest::Counter(const std::string &name) {
+DWORD MonitorTest::StoredDword(const std::string &subkey, const std::string &name) {
+    std::string data;
     DWORD v = 0xFFFFFFFF;
-    return ReadDword("Config", name, &v) ? v : 0xFFFFFFFF;
+    if (ReadValue(subkey, name, &data) && data.size() == 4) memcpy(&v, data.data(), 4);
+    return v;
 }
 
 bool MonitorTest::KeyExists(const std::string &subkey) {
-    std::string path = std::string(kMonitorKey).substr(strlen("HKEY_LOCAL_MACHINE\\"));
-    if (!subkey.empty()) path += "\\" + subkey;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (OpenMonitorKey(subkey, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }

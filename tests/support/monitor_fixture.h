@@ -31,9 +31,14 @@ class MonitorTest : public ::testing::Test {
     // A port value under "Ports" with the given address, and optional settings.
     void AddPortValue(const std::string &name, const std::string &address, int protocol = -1,
                       int rawPort = -1, const std::string &queue = "\x01");
-    bool ReadDword(const std::string &subkey, const std::string &name, DWORD *value);
-    DWORD Counter(const std::string &name);  // PortNum or SeqNum; 0xFFFFFFFF when not stored
-    bool ReadValue(const std::string &subkey, const std::string &name, std::string *data, DWORD *type);
+    // A stored value's bytes and type; false when there is none (or no such key).
+    bool ReadValue(const std::string &subkey, const std::string &name, std::string *data,
+                   DWORD *type = nullptr);
+    // A stored text up to its first zero byte; "<none>" when there is none.
+    std::string StoredText(const std::string &subkey, const std::string &name);
+    // A stored value of four bytes; 0xFFFFFFFF when there is none.
+    DWORD StoredDword(const std::string &subkey, const std::string &name);
+    DWORD Counter(const std::string &name) { return StoredDword("Config", name); }  // PortNum, SeqNum
     bool KeyExists(const std::string &subkey);
     std::string SpoolDirectory();  // the default spool directory on disk
     std::vector<std::string> SpoolFiles();

@@ -150,15 +150,3 @@ std::vector<uint64_t> PrintTest::Gaps(const std::string &from, const std::string
     }
     return out;
 }
-
-std::string Bytes(size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    uint32_t x = seed * 2654435761u + 1;
-    for (size_t i = 0; i < n; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        s[i] = (char)(x & 0xff);
-    }
-    return s;
-}

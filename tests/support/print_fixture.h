@@ -67,6 +67,4 @@ class NetworkTest : public PrintTest {
     void SetUp() override;
 };
 
-std::string Bytes(size_t n, unsigned seed = 1);
-
 #endif

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <chrono>
 
 #ifdef _WIN32
@@ -12,13 +13,13 @@ const int kNoSignal = 0;
 void CloseSocket(PrinterSocket s) {
     closesocket(s);
 }
-bool WasReset() {
-    int e = WSAGetLastError();
+bool IsReset(int e) {
     return e == WSAECONNRESET || e == WSAECONNABORTED;
 }
-bool Interrupted() {
-    return false;
+int LastError() {
+    return WSAGetLastError();
 }
+const int kInterrupted = -1;  // Winsock calls are not interrupted by signals
 }  // namespace
 #else
 #include <arpa/inet.h>
@@ -33,17 +34,19 @@ const int kNoSignal = MSG_NOSIGNAL;
 void CloseSocket(PrinterSocket s) {
     close(s);
 }
-bool WasReset() {
-    return errno == ECONNRESET || errno == EPIPE;
+bool IsReset(int e) {
+    return e == ECONNRESET || e == EPIPE;
 }
-bool Interrupted() {
-    return errno == EINTR;
+int LastError() {
+    return errno;
 }
+const int kInterrupted = EINTR;
 }  // namespace
 #endif
 
 namespace {
 const PrinterSocket kNoSocket = (PrinterSocket)-1;
+const size_t kToTheEnd = (size_t)-1;
 
 // Whether the socket has something to read (or an end, or an error) within ms.
 bool Readable(PrinterSocket s, int ms) {
@@ -171,15 +174,11 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
         // A client that ends with a reset sends it right behind its end of stream.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         char b;
-        if (Readable(fd, 0) && recv(fd, &b, 1, 0) < 0 && WasReset()) c.reset = true;
+        if (Readable(fd, 0) && recv(fd, &b, 1, 0) < 0 && IsReset(LastError())) c.reset = true;
         int err = 0;
         SockLen len = sizeof err;
         getsockopt(fd, SOL_SOCKET, SO_ERROR, (char *)&err, &len);
-#ifdef _WIN32
-        if (err == WSAECONNRESET) c.reset = true;
-#else
-        if (err == ECONNRESET || err == EPIPE) c.reset = true;
-#endif
+        if (IsReset(err)) c.reset = true;
     }
     if (resetOnClose_) {
         linger hard = {1, 0};
@@ -208,15 +207,15 @@ long TestPrinter::ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t 
         if (stopping_ && !ready) return 0;
         if (!ready) continue;
         long n = recv(fd, buf, (int)len, 0);
-        if (n < 0 && Interrupted()) continue;
-        if (n < 0 && WasReset()) c.reset = true;
+        if (n < 0 && LastError() == kInterrupted) continue;
+        if (n < 0 && IsReset(LastError())) c.reset = true;
         if (n > 0) c.received.append(buf, (size_t)n);
         return n;
     }
 }
 
 void TestPrinter::Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n) {
-    if (send(fd, bytes, (int)n, kNoSignal) < 0 && WasReset()) c.reset = true;
+    if (send(fd, bytes, (int)n, kNoSignal) < 0 && IsReset(LastError())) c.reset = true;
 }
 
 bool TestPrinter::ReadLine(PrinterSocket fd, Conversation &c, std::string *line) {
@@ -229,16 +228,15 @@ bool TestPrinter::ReadLine(PrinterSocket fd, Conversation &c, std::string *line)
     return false;
 }
 
-bool TestPrinter::ReadExactly(PrinterSocket fd, Conversation &c, size_t count, std::string *out,
-                              size_t closeAfter) {
+bool TestPrinter::ReadInto(PrinterSocket fd, Conversation &c, std::string *file, size_t count,
+                           size_t closeAfter) {
     char buf[65536];
-    while (out->size() < count) {
-        size_t want = std::min(sizeof buf, count - out->size());
-        if (closeAfter != (size_t)-1 && out->size() + want > closeAfter) want = closeAfter - out->size();
+    while (file->size() < count) {
+        size_t want = std::min<size_t>({sizeof buf, count - file->size(), closeAfter - file->size()});
         if (want == 0) return false;
         long n = ReadSome(fd, c, buf, want);
-        if (n <= 0) return false;
-        out->append(buf, (size_t)n);
+        if (n <= 0) return count == kToTheEnd;
+        file->append(buf, (size_t)n);
     }
     return true;
 }
@@ -271,37 +269,23 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c) {
         bool control = sub == 2;
         (control ? c.controlHeader : c.dataHeader) = line;
         std::string *file = control ? &c.controlFile : &c.dataFile;
-        size_t closeAfter = (size_t)-1;
+        size_t closeAfter = kToTheEnd;
         if (control && m == Misbehaviour::CloseInControlFile) closeAfter = after;
         if (!control && m == Misbehaviour::CloseInDataFile) closeAfter = after;
         if (count > (1ull << 40)) {
             // A streamed data file: its end is the end of the connection.
-            while (true) {
-                size_t want = sizeof buf;
-                if (closeAfter != (size_t)-1) {
-                    if (file->size() >= closeAfter) return;
-                    want = std::min(want, closeAfter - file->size());
-                }
-                long n = ReadSome(fd, c, buf, want);
-                if (n <= 0) break;
-                file->append(buf, (size_t)n);
-            }
-            sawData = true;
-            c.complete = sawControl;
+            c.complete = ReadInto(fd, c, file, kToTheEnd, closeAfter) && sawControl;
             return;
         }
         if (!control && m == Misbehaviour::StallInDataFile) {
-            if (!ReadExactly(fd, c, std::min<size_t>((size_t)count, after), file, (size_t)-1)) return;
+            if (!ReadInto(fd, c, file, std::min<size_t>((size_t)count, after), kToTheEnd)) return;
             reading_ = false;
         }
-        if (!ReadExactly(fd, c, (size_t)count, file, closeAfter)) return;
+        if (!ReadInto(fd, c, file, (size_t)count, closeAfter)) return;
         char end;
         if (ReadSome(fd, c, &end, 1) != 1 || end != 0) return;
         Reply(fd, c, "\0", 1);
-        if (control)
-            sawControl = true;
-        else
-            sawData = true;
+        (control ? sawControl : sawData) = true;
     }
     c.complete = sawControl && sawData;
 }
@@ -317,16 +301,18 @@ void TestPrinter::ServeRaw(PrinterSocket fd, Conversation &c) {
         output = rawOutput_;
     }
     if (!output.empty()) send(fd, output.data(), (int)output.size(), kNoSignal);
-    char buf[65536];
-    for (;;) {
-        size_t want = sizeof buf;
-        if (m == Misbehaviour::CloseInRaw) {
-            if (c.dataFile.size() >= after) return;
-            want = std::min(want, after - c.dataFile.size());
-        }
-        long n = ReadSome(fd, c, buf, want);
-        if (n <= 0) break;
-        c.dataFile.append(buf, (size_t)n);
+    if (ReadInto(fd, c, &c.dataFile, kToTheEnd, m == Misbehaviour::CloseInRaw ? after : kToTheEnd))
+        c.complete = !c.reset;
+}
+
+std::string Bytes(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        s[i] = (char)(x & 0xff);
     }
-    c.complete = !c.reset;
+    return s;
 }

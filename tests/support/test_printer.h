@@ -64,7 +64,9 @@ class TestPrinter {
     bool ReadLine(PrinterSocket fd, Conversation &c, std::string *line);
     void Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n);
     long ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len);
-    bool ReadExactly(PrinterSocket fd, Conversation &c, size_t count, std::string *out, size_t closeAfter);
+    // Reads into *file until it holds count bytes ((size_t)-1: until the connection ends);
+    // false when it stops short, or holds closeAfter bytes first.
+    bool ReadInto(PrinterSocket fd, Conversation &c, std::string *file, size_t count, size_t closeAfter);
 
     PrinterSocket listenFd_ = (PrinterSocket)-1;
     bool lpd_ = true;
@@ -83,5 +85,8 @@ class TestPrinter {
     std::atomic<bool> reading_{true};
     std::atomic<bool> resetOnClose_{false};
 };
+
+// Documents of n bytes that differ with the seed.
+std::string Bytes(size_t n, unsigned seed = 1);
 
 #endif

@@ -30,66 +30,39 @@ pid_t Spawn(const std::string &home, const std::vector<std::string> &args, int i
     return pid;
 }
 
+// What can be read now; a terminal whose child has closed it ends with EIO.
 void Drain(int fd, std::string *to) {
     char buf[4096];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) return;
-        to->append(buf, (size_t)n);
-    }
-}
-
-int ExitCode(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    for (ssize_t n; fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0;) to->append(buf, (size_t)n);
 }
 
 }  // namespace
 
-ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input) {
-    ToolProcess p = StartTool(home, args, input);
-    return FinishTool(p);
-}
-
-ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::string> &args) {
-    int master = -1, slave = -1;
-    ToolResult r;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return r;
-    int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
-    pid_t pid = Spawn(home, args, devnull, slave, slave);
-    close(devnull);
-    close(slave);
-    Drain(master, &r.out);  // ends with EIO once the child has closed the terminal
-    close(master);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = ExitCode(status);
-    return r;
-}
-
-ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
-                      const std::string &input) {
-    int in[2], out[2], err[2];
+ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args, const std::string &input,
+                      bool onTerminal) {
+    int in[2], out[2], err[2] = {-1, -1};
     ToolProcess p;
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return p;
-    p.pid = Spawn(home, args, in[0], out[1], err[1]);
+    if (pipe2(in, O_CLOEXEC) || (onTerminal ? openpty(&out[0], &out[1], nullptr, nullptr, nullptr)
+                                            : pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)))
+        return p;
+    fcntl(out[0], F_SETFD, FD_CLOEXEC);
+    fcntl(out[1], F_SETFD, FD_CLOEXEC);
+    p.pid = Spawn(home, args, in[0], out[1], onTerminal ? out[1] : err[1]);
     close(in[0]);
     close(out[1]);
-    close(err[1]);
+    if (!onTerminal) close(err[1]);
     if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
     }
     close(in[1]);
     p.outFd = out[0];
     p.errFd = err[0];
     fcntl(p.outFd, F_SETFL, O_NONBLOCK);
-    fcntl(p.errFd, F_SETFL, O_NONBLOCK);
+    if (p.errFd >= 0) fcntl(p.errFd, F_SETFL, O_NONBLOCK);
     return p;
 }
 
-ToolResult FinishTool(ToolProcess &p, bool killIt) {
+ToolResult FinishTool(ToolProcess &p) {
     ToolResult r;
-    if (killIt) kill(p.pid, SIGTERM);
     int status = 0;
     // Output is read while waiting, so a talkative tool never blocks on a full pipe; one that
     // does not end within 30 s is stopped, so a test fails instead of hanging.
@@ -101,10 +74,16 @@ ToolResult FinishTool(ToolProcess &p, bool killIt) {
         Drain(p.outFd, &r.out);
         Drain(p.errFd, &r.err);
     }
-    r.status = ExitCode(status);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     Drain(p.outFd, &r.out);
     Drain(p.errFd, &r.err);
     close(p.outFd);
-    close(p.errFd);
+    if (p.errFd >= 0) close(p.errFd);
     return r;
+}
+
+ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input,
+                   bool onTerminal) {
+    ToolProcess p = StartTool(home, args, input, onTerminal);
+    return FinishTool(p);
 }

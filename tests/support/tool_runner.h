@@ -12,21 +12,18 @@ struct ToolResult {
     std::string out, err;
 };
 
-// Runs the tool to completion with the given standard input.
-ToolResult RunTool(const std::string &home, const std::vector<std::string> &args,
-                   const std::string &input = "");
-
-// Runs the tool with a terminal as its standard output and error; everything it wrote to
-// the terminal comes back in out.
-ToolResult RunToolOnTerminal(const std::string &home, const std::vector<std::string> &args);
-
 struct ToolProcess {
     pid_t pid = -1;
     int outFd = -1, errFd = -1;
 };
+// Starts the tool with the given standard input; on a terminal, its standard output and
+// error are one terminal, and everything written to it comes back in out.
 ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
-                      const std::string &input = "");
-// Waits for the process (killing it first when kill is set) and collects its output.
-ToolResult FinishTool(ToolProcess &p, bool kill = false);
+                      const std::string &input = "", bool onTerminal = false);
+// Waits for the process and collects its output.
+ToolResult FinishTool(ToolProcess &p);
+// Runs the tool to completion.
+ToolResult RunTool(const std::string &home, const std::vector<std::string> &args,
+                   const std::string &input = "", bool onTerminal = false);
 
 #endif

@@ -116,9 +116,7 @@ TEST_F(SpoolDirTest, DataFileThatCannotBeCreatedFailsTheStartAndReleasesThePrint
     EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
     qvhost::FailFileCreate(".dtf", false);
     EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
-    DWORD seq;
-    ASSERT_TRUE(ReadDword("Config", "SeqNum", &seq));
-    EXPECT_EQ(seq, 1u) << "a number taken by a failed start stays used";
+    EXPECT_EQ(Counter("SeqNum"), 1u) << "a number taken by a failed start stays used";
 }
 
 TEST_F(SpoolDirTest, WriteFailuresOfTheDataFileReachTheSpooler) {

@@ -3,6 +3,9 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <future>
+#include <thread>
+
 namespace {
 int failures = 0;
 }
@@ -18,40 +21,24 @@ void Check(bool ok, const char *format, ...) {
     if (!ok) ++failures;
 }
 
-namespace {
-struct WindowRequest {
-    const char *className, *title;
-    WNDPROC proc;
-    HWND window;
-    HANDLE ready;
-};
-
-DWORD WINAPI WindowThread(LPVOID p) {
-    WindowRequest *r = (WindowRequest *)p;
-    WNDCLASSA c = {};
-    c.lpfnWndProc = r->proc;
-    c.lpszClassName = r->className;
-    RegisterClassA(&c);
-    r->window = CreateWindowA(r->className, r->title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                              nullptr, nullptr);
-    SetEvent(r->ready);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 0;
-}
-}  // namespace
-
-HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc) {
-    WindowRequest r = {className, title, proc, nullptr, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE thread = CreateThread(nullptr, 0, WindowThread, &r, 0, nullptr);
-    if (thread) WaitForSingleObject(r.ready, 30000);
-    CloseHandle(r.ready);
-    if (thread) CloseHandle(thread);
-    return r.window;
-}
-
 int Failures() {
     return failures;
+}
+
+HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc) {
+    std::promise<HWND> made;
+    std::future<HWND> window = made.get_future();
+    std::thread([made = std::move(made), className, title, proc]() mutable {
+        WNDCLASSA c = {};
+        c.lpfnWndProc = proc;
+        c.lpszClassName = className;
+        RegisterClassA(&c);
+        made.set_value(CreateWindowA(className, title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                     nullptr, nullptr));
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    }).detach();
+    return window.get();
 }
 
 std::string Printable(const std::string &bytes) {

@@ -4,8 +4,8 @@
 
 #include <stdio.h>
 
-#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "smoke_check.h"
@@ -15,8 +15,8 @@
 namespace {
 
 const char kSpoolDir[] = "C:\\qvspool\\";  // the Config\SpoolDir of the smoke test's .reg
-const char kConfigKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Config";
-const char kLprPrinter[] = "Smoke Printer", kStreamPrinter[] = "Smoke Stream", kRawPrinter[] = "Smoke Raw";
+const char kLprPrinter[] = "Smoke Printer";
+const char kNetworkError[] = "Cannot print(Network Error)";
 
 struct {
     QvAddPrinterFn addPrinter;
@@ -28,32 +28,23 @@ struct {
     QvRegisterMonitorFn registerMonitor;
 } spooler;
 
-std::string Bytes(size_t n, unsigned seed) {
-    std::string data(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        data[i] = (char)(seed >> 16);
-    }
-    return data;
-}
-
 std::string History(DWORD job) {
     char text[4096];
     spooler.history(job, text, sizeof text);
     return text;
 }
 
-// Waits (up to seconds) until the job shows the text; the tick count then, or 0.
-DWORD WaitForText(DWORD job, const char *text, int seconds, DWORD bits = 0) {
+// Waits (up to seconds) until the job shows the text with the status bits.
+bool WaitForText(DWORD job, const char *text, int seconds, DWORD bits = 0) {
     for (int i = 0; i < seconds * 50; ++i) {
         DWORD status = 0;
         char now[256];
         if (spooler.state(job, &status, now, sizeof now) && lstrcmpA(now, text) == 0 &&
             (status & bits) == bits)
-            return GetTickCount() | 1;
+            return true;
         Sleep(20);
     }
-    return 0;
+    return false;
 }
 
 std::vector<std::string> SpoolFiles() {
@@ -66,23 +57,6 @@ std::vector<std::string> SpoolFiles() {
     FindClose(search);
     return names;
 }
-
-DWORD WINAPI RunFunction(LPVOID f) {
-    (*(std::function<void()> *)f)();
-    return 0;
-}
-// Plays the user (or the printer) on another thread while the monitor holds this one.
-struct Beside {
-    explicit Beside(std::function<void()> f) : f_(std::move(f)) {
-        thread_ = CreateThread(nullptr, 0, RunFunction, &f_, 0, nullptr);
-    }
-    ~Beside() {
-        WaitForSingleObject(thread_, 120000);
-        CloseHandle(thread_);
-    }
-    std::function<void()> f_;
-    HANDLE thread_;
-};
 
 struct JobResult {
     bool ok = false;
@@ -108,20 +82,18 @@ JobResult PrintJob(MONITOR &m, const char *port, const char *printer, DWORD job,
     return r;
 }
 
-// Queues a job on the printer, prints it through the port and collects what the printer got.
-std::vector<Conversation> Deliver(MONITOR &m, TestPrinter &printer, const char *port, const char *name,
-                                  const std::string &data, DWORD *job, JobResult *r) {
-    *job = spooler.addJob(name, "report");
-    *r = PrintJob(m, port, name, *job, data);
-    printer.WaitForConversations(1, 30000);
-    return printer.Conversations();
+// The job printed on this thread while `user` plays the user (or the printer) on another.
+template <class User>
+JobResult PrintBeside(MONITOR &m, DWORD job, const std::string &data, User user) {
+    std::thread beside(user);
+    JobResult r = PrintJob(m, "LPR1", kLprPrinter, job, data);
+    beside.join();
+    return r;
 }
 
 bool Reserved(int port) {
     return port >= 600 && port <= 1023;
 }
-
-// ---- the queue window ------------------------------------------------------------------
 
 LONG f5Count = 0;
 
@@ -132,30 +104,53 @@ LRESULT CALLBACK QueueWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lPa
 
 // ---- the checks ------------------------------------------------------------------------
 
-void CheckSpooledJob(MONITOR &m) {
+struct ModeCase {
+    const char *what, *port, *printer;
+    int listen;  // 515: an LPD printer; else raw
+    size_t size;
+    const char *header;  // how the data file is announced (LPD)
+    const char *texts;
+};
+
+// Each mode's job received byte for byte from a reserved local port, with its texts; the
+// mode-1 job is over 1 MiB, so the job file is read in many pieces.
+void CheckEveryMode(MONITOR &m) {
+    const ModeCase cases[] = {
+        {"mode-1", "LPR1", kLprPrinter, 515, 1200000,
+         "\x03"
+         "1200000 dfA",
+         "Sending...\nDeleting...\n"},
+        {"mode-2", "STREAM", "Smoke Stream", 515, 300000,
+         "\x03"
+         "125899906843000 dfA",
+         "Deleting...\n"},
+        {"mode-3", "SMOKE", "Smoke Raw", 9101, 100000, "", "Deleting...\n"},
+    };
     HWND queueWindow = WindowOnItsOwnThread("QvSmokeQueue", kLprPrinter, QueueWindowProc);
-    TestPrinter lpd;
-    Check(lpd.Start(515, true), "an LPD printer listens on 127.0.0.1:515");
-    std::string data = Bytes(1200000, 1);
-    DWORD job;
-    JobResult r;
-    std::vector<Conversation> c = Deliver(m, lpd, "LPR1", kLprPrinter, data, &job, &r);
-    bool one = c.size() == 1;
-    Check(r.ok && one && c[0].complete && c[0].dataFile == data && c[0].queue == "lp",
-          "mode-1 job: %u bytes received exactly by queue lp (%u received, %u connection(s))",
-          (unsigned)data.size(), one ? (unsigned)c[0].dataFile.size() : 0, (unsigned)c.size());
-    if (one) {
-        Check(c[0].dataHeader.compare(0, 12,
-                                      "\x03"
-                                      "1200000 dfA") == 0,
-              "mode-1 job: the data file announced with its exact size: %s",
-              Printable(c[0].dataHeader).c_str());
-        Check(Reserved(c[0].sourcePort), "mode-1 job: from the reserved local port %d", c[0].sourcePort);
+    unsigned seed = 0;
+    for (const ModeCase &k : cases) {
+        spooler.addPrinter(k.printer, k.port);
+        TestPrinter printer;
+        Check(printer.Start(k.listen, k.listen == 515), "%s: a printer listens on 127.0.0.1:%d", k.what,
+              k.listen);
+        std::string data = Bytes(k.size, ++seed);
+        DWORD job = spooler.addJob(k.printer, "report");
+        JobResult r = PrintJob(m, k.port, k.printer, job, data);
+        printer.WaitForConversations(1, 30000);
+        std::vector<Conversation> c = printer.Conversations();
+        c.resize(1);
+        Check(r.ok && r.written == k.size && printer.Conversations().size() == 1 && c[0].dataFile == data &&
+                  (k.listen != 515 || (c[0].complete && c[0].queue == "lp")) && Reserved(c[0].sourcePort),
+              "%s job: %u bytes received exactly (%u received) by queue lp, from the reserved local port %d",
+              k.what, (unsigned)k.size, (unsigned)c[0].dataFile.size(), c[0].sourcePort);
+        if (*k.header)
+            Check(c[0].dataHeader.compare(0, strlen(k.header), k.header) == 0,
+                  "%s job: the data file announced as %s", k.what, Printable(c[0].dataHeader).c_str());
+        Check(History(job) == k.texts, "%s job: status texts in order: %s", k.what,
+              Printable(History(job)).c_str());
+        Check(spooler.sent(job) && SpoolFiles().empty(),
+              "%s job: reported sent to the printer (JOB_CONTROL_SENT_TO_PRINTER), no job file left", k.what);
     }
-    Check(History(job) == "Sending...\nDeleting...\n", "mode-1 job: status texts in order: %s",
-          Printable(History(job)).c_str());
-    Check(spooler.sent(job), "mode-1 job: reported sent to the printer (JOB_CONTROL_SENT_TO_PRINTER)");
-    Check(SpoolFiles().empty(), "mode-1 job: no job file left in the spool directory");
     for (int i = 0; i < 100 && f5Count < 3; ++i) Sleep(20);
     Sleep(200);
     Check(f5Count == 3, "queue window \"%s\": F5 key-down for each status text (%ld, 3 expected)",
@@ -163,69 +158,34 @@ void CheckSpooledJob(MONITOR &m) {
     PostMessageA(queueWindow, WM_QUIT, 0, 0);
 }
 
-void CheckStreamedJob(MONITOR &m) {
+// The printer down at first: the job shows the network error and waits; the printer then
+// starts listening (the retry delivers once) or the user deletes the job.
+void CheckRetryWait(MONITOR &m, bool userDeletes) {
+    const char *what = userDeletes ? "delete in a retry wait" : "network-error retry";
     TestPrinter lpd;
-    lpd.Start(515, true);
-    std::string data = Bytes(300000, 2);
-    DWORD job;
-    JobResult r;
-    std::vector<Conversation> c = Deliver(m, lpd, "STREAM", kStreamPrinter, data, &job, &r);
-    bool one = c.size() == 1;
-    Check(r.ok && one && c[0].complete && c[0].dataFile == data,
-          "mode-2 job: %u bytes streamed and received exactly (%u received)", (unsigned)data.size(),
-          one ? (unsigned)c[0].dataFile.size() : 0);
-    if (one) {
-        Check(c[0].dataHeader.compare(0, 20,
-                                      "\x03"
-                                      "125899906843000 dfA") == 0 &&
-                  Reserved(c[0].sourcePort),
-              "mode-2 job: the prologue announces the fixed count: %s (from port %d)",
-              Printable(c[0].dataHeader).c_str(), c[0].sourcePort);
-    }
-    Check(History(job) == "Deleting...\n", "mode-2 job: status texts in order: %s",
-          Printable(History(job)).c_str());
-}
-
-void CheckRawJob(MONITOR &m) {
-    TestPrinter raw;
-    Check(raw.Start(9101, false), "a raw printer listens on 127.0.0.1:9101");
-    std::string data = Bytes(100000, 3);
-    DWORD job;
-    JobResult r;
-    std::vector<Conversation> c = Deliver(m, raw, "SMOKE", kRawPrinter, data, &job, &r);
-    bool one = c.size() == 1;
-    Check(r.ok && r.written == data.size() && one && c[0].dataFile == data && Reserved(c[0].sourcePort),
-          "mode-3 job: %u bytes received exactly from the reserved local port %d", (unsigned)data.size(),
-          one ? c[0].sourcePort : 0);
-    Check(History(job) == "Deleting...\n", "mode-3 job: status texts in order: %s",
-          Printable(History(job)).c_str());
-}
-
-void CheckNetworkErrorRetry(MONITOR &m) {
-    TestPrinter lpd;  // down until the job shows the network error
-    std::string data = Bytes(5000, 4);
+    std::string data = Bytes(5000, userDeletes ? 6 : 4);
     DWORD job = spooler.addJob(kLprPrinter, "report");
-    DWORD seen = 0, started = 0;
-    JobResult r;
-    {
-        Beside printer([&] {
-            seen = WaitForText(job, "Cannot print(Network Error)", 60);
+    bool seen = false;
+    JobResult r = PrintBeside(m, job, data, [&] {
+        seen = WaitForText(job, kNetworkError, 60);
+        if (userDeletes)
+            spooler.control(job, JOB_CONTROL_CANCEL);
+        else
             lpd.Start(515, true);
-            started = GetTickCount();
-        });
-        r = PrintJob(m, "LPR1", kLprPrinter, job, data);
-    }
-    Check(seen != 0, "printer down: the job shows \"Cannot print(Network Error)\"");
-    DWORD retried = GetTickCount() - started;
+    });
+    Check(seen, "%s: the job showed \"%s\"", what, kNetworkError);
+    std::string texts =
+        std::string("Sending...\n") + kNetworkError + "\n" + (userDeletes ? "" : "Sending...\n");
+    Check(History(job) == texts + "Deleting...\n", "%s: status texts in order: %s", what,
+          Printable(History(job)).c_str());
+    Check(spooler.sent(job) && SpoolFiles().empty(), "%s: the job ends reported sent, no job file left",
+          what);
+    if (userDeletes) return;
     lpd.WaitForConversations(1, 10000);
     std::vector<Conversation> c = lpd.Conversations();
-    Check(
-        r.ok && c.size() == 1 && c[0].complete && c[0].dataFile == data,
-        "printer down at first: retried once it listens, delivered once (%u connection(s), job ended %lu ms "
-        "after the printer started)",
-        (unsigned)c.size(), retried);
-    Check(History(job) == "Sending...\nCannot print(Network Error)\nSending...\nDeleting...\n",
-          "network-error retry: status texts in order: %s", Printable(History(job)).c_str());
+    Check(r.ok && c.size() == 1 && c[0].complete && c[0].dataFile == data,
+          "printer down at first: retried once it listens, delivered once (%u connection(s))",
+          (unsigned)c.size());
 }
 
 void CheckPauseAndResume(MONITOR &m) {
@@ -234,24 +194,19 @@ void CheckPauseAndResume(MONITOR &m) {
     lpd.SetMisbehaviour(Misbehaviour::StallInDataFile, 65536);
     std::string data = Bytes(12 << 20, 5);
     DWORD job = spooler.addJob(kLprPrinter, "report");
-    DWORD pausedAt = 0, seenAt = 0;
-    JobResult r;
-    {
-        Beside user([&] {
-            for (int i = 0; i < 3000 && lpd.Reading(); ++i) Sleep(20);
-            Sleep(1500);  // the monitor's socket fills up and its send waits
-            pausedAt = GetTickCount();
-            spooler.control(job, JOB_CONTROL_PAUSE);
-            seenAt = WaitForText(job, "Paused", 30);
-            lpd.SetMisbehaviour(Misbehaviour::None);
-            lpd.SetReading(true);
-            spooler.control(job, JOB_CONTROL_RESUME);
-        });
-        r = PrintJob(m, "LPR1", kLprPrinter, job, data);
-    }
-    DWORD took = seenAt ? seenAt - pausedAt : 0;
-    Check(seenAt && took <= 2000,
-          "pause while the printer stalls mid-data: \"Paused\" %lu ms after the pause", took);
+    DWORD took = 0;
+    JobResult r = PrintBeside(m, job, data, [&] {
+        for (int i = 0; i < 3000 && lpd.Reading(); ++i) Sleep(20);
+        Sleep(1500);  // the monitor's socket fills up and its send waits
+        DWORD pausedAt = GetTickCount();
+        spooler.control(job, JOB_CONTROL_PAUSE);
+        if (WaitForText(job, "Paused", 30)) took = (GetTickCount() - pausedAt) | 1;
+        lpd.SetMisbehaviour(Misbehaviour::None);
+        lpd.SetReading(true);
+        spooler.control(job, JOB_CONTROL_RESUME);
+    });
+    Check(took && took <= 2000, "pause while the printer stalls mid-data: \"Paused\" %lu ms after the pause",
+          took);
     lpd.WaitForConversations(2, 30000);
     std::vector<Conversation> c = lpd.Conversations();
     bool two = c.size() == 2;
@@ -266,28 +221,13 @@ void CheckPauseAndResume(MONITOR &m) {
           "pause and resume: status texts in order: %s", Printable(History(job)).c_str());
 }
 
-void CheckDeleteInRetryWait(MONITOR &m) {
-    DWORD job = spooler.addJob(kLprPrinter, "report");
-    JobResult r;
-    bool deleted = false;
-    {
-        Beside user([&] {
-            if (WaitForText(job, "Cannot print(Network Error)", 60))
-                deleted = spooler.control(job, JOB_CONTROL_CANCEL);
-        });
-        r = PrintJob(m, "LPR1", kLprPrinter, job, Bytes(5000, 6));
-    }
-    Check(deleted && spooler.sent(job), "delete in a retry wait: the job ends and is reported sent");
-    Check(History(job) == "Sending...\nCannot print(Network Error)\nDeleting...\n",
-          "delete in a retry wait: status texts in order: %s", Printable(History(job)).c_str());
-    Check(SpoolFiles().empty(), "delete in a retry wait: no job file left in the spool directory");
-}
-
 void CheckSpoolErrorHold(MONITOR &m) {
     // The next job number is 500, and its control file cannot be written: a folder has its name.
     HKEY key;
     DWORD last = 499;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kConfigKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Config", 0,
+                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegSetValueExA(key, "SeqNum", 0, REG_DWORD, (const BYTE *)&last, sizeof last);
         RegCloseKey(key);
     }
@@ -297,15 +237,12 @@ void CheckSpoolErrorHold(MONITOR &m) {
     lpd.Start(515, true);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     bool held = false;
-    {
-        Beside user([&] {
-            held = WaitForText(job, "Cannot print(Spool Error)", 60, JOB_STATUS_PAUSED) != 0;
-            Sleep(1500);
-            held = held && WaitForText(job, "Cannot print(Spool Error)", 1, JOB_STATUS_PAUSED);
-            spooler.control(job, JOB_CONTROL_CANCEL);
-        });
-        PrintJob(m, "LPR1", kLprPrinter, job, Bytes(5000, 7));
-    }
+    PrintBeside(m, job, Bytes(5000, 7), [&] {
+        held = WaitForText(job, "Cannot print(Spool Error)", 60, JOB_STATUS_PAUSED);
+        Sleep(1500);
+        held = held && WaitForText(job, "Cannot print(Spool Error)", 1, JOB_STATUS_PAUSED);
+        spooler.control(job, JOB_CONTROL_CANCEL);
+    });
     Check(held,
           "control file refused by the spool directory: the job held, paused, with \"Cannot print(Spool "
           "Error)\"");
@@ -339,14 +276,9 @@ bool FindSpoolerStandIn() {
 
 void CheckJobs(MONITOR &m) {
     spooler.registerMonitor(m.pfnEnumPorts);
-    spooler.addPrinter(kLprPrinter, "LPR1");
-    spooler.addPrinter(kStreamPrinter, "STREAM");
-    spooler.addPrinter(kRawPrinter, "SMOKE");
-    CheckSpooledJob(m);
-    CheckStreamedJob(m);
-    CheckRawJob(m);
-    CheckNetworkErrorRetry(m);
+    CheckEveryMode(m);
+    CheckRetryWait(m, false);
     CheckPauseAndResume(m);
-    CheckDeleteInRetryWait(m);
+    CheckRetryWait(m, true);
     CheckSpoolErrorHold(m);
 }
