@@ -202,8 +202,8 @@ TEST_F(DeliveryTest, RenumberedJobIsFollowedThroughTheJobPrintingOnThePrinter) {
 }
 
 TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
-    ImportReg(std::string("[") + kMonitorKey +
-              "\\Config]\n\"PortNum\"=dword:00000259\n\"SeqNum\"=dword:000003e6\n");
+    SetCounter("PortNum", 601);
+    SetCounter("SeqNum", 998);
     ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     Lpd();
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);

@@ -6,7 +6,7 @@ namespace {
 class WireTest : public NetworkTest {};
 
 TEST_F(WireTest, SpooledJobMatchesTheProtocolExample) {
-    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SeqNum\"=dword:00000006\n");
+    SetCounter("SeqNum", 6);
     ASSERT_TRUE(StartWithPorts({{"lpt", 1, -1, "q1"}}));
     Lpd();
     DWORD job = QueueJob("lpt");

@@ -14,11 +14,6 @@ const char kSiblingKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Cli
 std::string Quoted(const std::string &name, const std::string &text) {
     return "\"" + name + "\"=\"" + text + "\"\n";
 }
-std::string Dword(const std::string &name, DWORD v) {
-    char buf[64];
-    snprintf(buf, sizeof buf, "\"%s\"=dword:%08x\n", name.c_str(), v);
-    return buf;
-}
 // A value of type REG_BINARY holding the bytes of text, with no terminator.
 std::string Binary(const std::string &name, const std::string &text) {
     std::string out = "\"" + name + "\"=hex:";
@@ -45,7 +40,7 @@ class SiblingImportTest : public MonitorTest {
 };
 
 TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
-    Propose(Dword("Protocol", 3) + Dword("RawPort", 0) + Quoted("LPRQueue", "q1") +
+    Propose(RegDword("Protocol", 3) + RegDword("RawPort", 0) + Quoted("LPRQueue", "q1") +
             Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
     SetupCall call = SetupCall::Add(monitor_, "qv tcp/ip LMR port");  // A to Z in any case
     ASSERT_TRUE(call.Finished());
@@ -84,12 +79,12 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
     const std::string name = Quoted("PortName", "PX"), addr = Quoted("IPAddress", "10.0.0.9");
     const std::string q100 = Quoted("LPRQueue", std::string(100, 'q'));
     const ProposalCase cases[] = {
-        {"protocol 0", Dword("Protocol", 0) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"protocol 4", Dword("Protocol", 4) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"protocol 2", Dword("Protocol", 2) + name + addr, true, "PX", "10.0.0.9", 2, 9100},
+        {"protocol 0", RegDword("Protocol", 0) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"protocol 4", RegDword("Protocol", 4) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"protocol 2", RegDword("Protocol", 2) + name + addr, true, "PX", "10.0.0.9", 2, 9100},
         {"protocol as text", Quoted("Protocol", "3") + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"raw port 65536", Dword("RawPort", 65536) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"raw port 65535", Dword("RawPort", 65535) + name + addr, true, "PX", "10.0.0.9", 1, 65535},
+        {"raw port 65536", RegDword("RawPort", 65536) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"raw port 65535", RegDword("RawPort", 65535) + name + addr, true, "PX", "10.0.0.9", 1, 65535},
         {"name of 40", Quoted("PortName", std::string(40, 'n')) + addr, true, std::string(40, 'n'),
          "10.0.0.9", 1, 9100},
         {"name of 41", Quoted("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},

@@ -50,6 +50,12 @@ void RemoveTree(const std::string &dir) {
 
 }  // namespace
 
+std::string RegDword(const std::string &name, DWORD value) {
+    char buf[32];
+    snprintf(buf, sizeof buf, "=dword:%08x\n", (unsigned)value);
+    return "\"" + name + "\"" + buf;
+}
+
 bool CanUseReservedPorts() {
     return g_isolated;
 }
@@ -119,15 +125,8 @@ void MonitorTest::AddPortValue(const std::string &name, const std::string &addre
     std::string text = std::string("[") + kMonitorKey + "\\Ports]\n\"" + name + "\"=\"" + address + "\"\n";
     if (protocol >= 0 || rawPort >= 0 || queue != "\x01") {
         text += std::string("[") + kMonitorKey + "\\Ports\\" + name + "]\n";
-        char buf[64];
-        if (protocol >= 0) {
-            snprintf(buf, sizeof buf, "\"Protocol\"=dword:%08x\n", protocol);
-            text += buf;
-        }
-        if (rawPort >= 0) {
-            snprintf(buf, sizeof buf, "\"SvrPort\"=dword:%08x\n", rawPort);
-            text += buf;
-        }
+        if (protocol >= 0) text += RegDword("Protocol", (DWORD)protocol);
+        if (rawPort >= 0) text += RegDword("SvrPort", (DWORD)rawPort);
         if (queue != "\x01") text += "\"PrtQName\"=\"" + queue + "\"\n";
     }
     ImportReg(text);
@@ -140,6 +139,10 @@ LONG OpenMonitorKey(const std::string &subkey, HKEY *key) {
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key);
 }
 }  // namespace
+
+void MonitorTest::SetCounter(const std::string &name, DWORD value) {
+    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n" + RegDword(name, value));
+}
 
 bool MonitorTest::ReadValue(const std::string &subkey, const std::string &name, std::string *data,
                             DWORD *type) {

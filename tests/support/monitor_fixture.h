@@ -14,6 +14,8 @@ extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port
 
 // True when this process may bind reserved ports (and runs in its own network namespace).
 bool CanUseReservedPorts();
+// The .reg line of a REG_DWORD value.
+std::string RegDword(const std::string &name, DWORD value);
 #define REQUIRE_RESERVED_PORTS()                                                            \
     do {                                                                                    \
         if (!CanUseReservedPorts())                                                         \
@@ -39,6 +41,7 @@ class MonitorTest : public ::testing::Test {
     // A stored value of four bytes; 0xFFFFFFFF when there is none.
     DWORD StoredDword(const std::string &subkey, const std::string &name);
     DWORD Counter(const std::string &name) { return StoredDword("Config", name); }  // PortNum, SeqNum
+    void SetCounter(const std::string &name, DWORD value);
     bool KeyExists(const std::string &subkey);
     std::string SpoolDirectory();  // the default spool directory on disk
     std::vector<std::string> SpoolFiles();

@@ -94,7 +94,7 @@ TEST_F(SpoolDirTest, LengthLimitAndRootDirectory) {
 
 TEST_F(SpoolDirTest, ReusedJobNumberEmptiesTheOldFile) {
     std::ofstream(SpoolDirectory() + "/QVLMR005.dtf") << "stale contents that are longer";
-    ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SeqNum\"=dword:00000004\n");
+    SetCounter("SeqNum", 4);
     AddPortValue("raw", "127.0.0.1", 3);
     ASSERT_TRUE(StartMonitor());
     // Start-up removed the stale file; put one back as if an old job had left it since.
