@@ -206,9 +206,12 @@ TEST_F(SpineTest, DeletePortRefusedWhileOpenOrWhileAnyPrinterHasQueuedJobs) {
     EXPECT_EQ(StoredText("Ports", "p1"), "<none>");
 }
 
+// GetPrinterDataFromPort, SetPortTimeOuts, and ReadPort of a started job in modes 1 to 3.
 TEST_F(SpineTest, RefusalsOfTheTable) {
-    AddPortValue("p1", "10.0.0.1", 1);
+    AddPortValue("p1", "127.0.0.1", 1);
     ASSERT_TRUE(StartMonitor());
+    std::string error;
+    ASSERT_TRUE(qvhost::AddPrinter("P", "p1", &error));
     HANDLE h;
     ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "p1", &h));
     char out[8];
@@ -221,6 +224,11 @@ TEST_F(SpineTest, RefusalsOfTheTable) {
     COMMTIMEOUTS t = {};
     EXPECT_FALSE(monitor_.pfnSetPortTimeOuts(h, &t, 0));
     EXPECT_EQ(GetLastError(), kSentinel);
+    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
+    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", qvhost::AddJob("P", "doc", "alice"), 1, (LPBYTE)&doc));
+    EXPECT_FALSE(monitor_.pfnReadPort(h, (LPBYTE)out, 4, &returned));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(returned, kSentinel);
 }
 
 // Modes outside 1..3 (0, 4, or a Protocol stored as the text "3") print nothing and succeed.
@@ -250,23 +258,6 @@ TEST_F(SpineTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
     }
     EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_EQ(qvhost::OpenSockets(), 0);
-}
-
-TEST_F(SpineTest, ReadPortRefusedInModesOneToThree) {
-    AddPortValue("m1", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    std::string error;
-    ASSERT_TRUE(qvhost::AddPrinter("P", "m1", &error));
-    DWORD job = qvhost::AddJob("P", "doc", "alice");
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "m1", &h));
-    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 1, (LPBYTE)&doc));
-    char buf[4];
-    DWORD read = kSentinel;
-    EXPECT_FALSE(monitor_.pfnReadPort(h, (LPBYTE)buf, 4, &read));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    EXPECT_EQ(read, kSentinel);
 }
 
 TEST_F(SpineTest, OddStoredValuesOfAPortKeepToTheDefaults) {

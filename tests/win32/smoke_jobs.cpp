@@ -141,7 +141,8 @@ void CheckEveryMode(MONITOR &m) {
         c.resize(1);
         Check(r.ok && r.written == k.size && printer.Conversations().size() == 1 && c[0].dataFile == data &&
                   (k.listen != 515 || (c[0].complete && c[0].queue == "lp")) && Reserved(c[0].sourcePort),
-              "%s job: %u bytes received exactly (%u received) by queue lp, from the reserved local port %d",
+              "%s job: %u bytes received exactly (%u received; LPD: whole, queue lp) from the reserved local "
+              "port %d",
               k.what, (unsigned)k.size, (unsigned)c[0].dataFile.size(), c[0].sourcePort);
         if (*k.header)
             Check(c[0].dataHeader.compare(0, strlen(k.header), k.header) == 0,
