@@ -234,24 +234,6 @@ TEST_F(CliTest, VersionNamesTheMonitorModule) {
     EXPECT_EQ(Tool({"--version", "x"}).status, 2);
 }
 
-TEST_F(CliTest, WatchWindowRedrawsWhenTheMonitorSetsAStatusText) {
-    REQUIRE_RESERVED_PORTS();
-    OfficeOn("Lpt");
-    ToolProcess watch = StartTool(home_, {"watch", "Office", "--refreshes", "3"});
-    ASSERT_TRUE(Eventually([] { return FindWindowA(nullptr, "Office") != nullptr; }));
-    TestPrinter printer;
-    ASSERT_TRUE(printer.Start(515, true));
-    ToolResult r = Tool({"print", "--printer", "Office", "--title", "Memo", "-"}, "some text\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    ToolResult w = FinishTool(watch);
-    EXPECT_EQ(w.status, 0);
-    EXPECT_NE(w.out.find("== Office (refresh 3) =="), std::string::npos) << w.out;
-    EXPECT_EQ(FindWindowA(nullptr, "Office"), nullptr) << "the window is gone with the process";
-    ASSERT_TRUE(printer.WaitForConversations(1, 5000));
-    EXPECT_EQ(printer.Conversations()[0].dataFile, "some text\n");
-    printer.Stop();
-}
-
 TEST_F(CliTest, PortAddAndConfigureTypeTheFieldsIntoTheSetupDialog) {
     ASSERT_EQ(Tool({"install"}).status, 0);
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
@@ -270,10 +252,12 @@ TEST_F(CliTest, PortAddAndConfigureTypeTheFieldsIntoTheSetupDialog) {
     EXPECT_NE(r.err.find("The host you have just entered is not available."), std::string::npos) << r.err;
     unsetenv("QVLMR_HOSTS");
     std::string reg = Tool({"reg", "export"}).out;
-    EXPECT_NE(reg.find("\\Ports\\p1]\n\"PrtQName\"=\"lp\"\n\"Protocol\"=dword:00000001\n\n"), std::string::npos)
+    EXPECT_NE(reg.find("\\Ports\\p1]\n\"PrtQName\"=\"lp\"\n\"Protocol\"=dword:00000001\n\n"),
+              std::string::npos)
         << reg;
-    EXPECT_NE(reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00000203"),
-              std::string::npos);
+    EXPECT_NE(
+        reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00000203"),
+        std::string::npos);
     EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\np1\nr1\n");
 
     // configure: LPR keeps the stored port number; the name cannot be changed; cancel saves nothing
@@ -286,14 +270,6 @@ TEST_F(CliTest, PortAddAndConfigureTypeTheFieldsIntoTheSetupDialog) {
     EXPECT_EQ(Tool({"port", "configure", "r1", "--name", "other"}).status, 1);
     EXPECT_EQ(Tool({"port", "configure", "r1", "--address", "10.0.0.4", "--cancel"}).status, 1);
     EXPECT_EQ(Export(), reg);
-}
-
-TEST_F(CliTest, AboutPrintsThePaintedLines) {
-    ToolResult r = Tool({"about", "--layout"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(
-        r.out.substr(0, r.out.find("7,61")),
-        "7,7\tArial Bold 25/700\tTCP/IP Quorvane\n7,45\tArial 15/400\tTCP/IP Quorvane Version 2.037e\n");
 }
 
 }  // namespace

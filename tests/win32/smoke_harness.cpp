@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <winsock.h>
 #include <winspool.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../src/monitor/monitor_table.h"
@@ -116,10 +116,10 @@ void CheckEnumeration(MONITOR &m) {
 
 const char kSetupTitle[] = "QV TCP/IP Quorvane Port Setup";
 
-DWORD WINAPI AddDialogUser(LPVOID) {
+void AddDialogUser() {
     HWND d = WaitWindow(kSetupTitle, 60);
     Check(d != nullptr, "AddPort shows the setup dialog (template 400)");
-    if (!d) return 1;
+    if (!d) return;
     Check(FieldText(d, 419) == "9100" && IsDlgButtonChecked(d, 425) == BST_CHECKED &&
               IsDlgButtonChecked(d, 420) == BST_CHECKED && !IsWindowEnabled(GetDlgItem(d, 419)) &&
               !IsWindowEnabled(GetDlgItem(d, IDOK)),
@@ -129,13 +129,12 @@ DWORD WINAPI AddDialogUser(LPVOID) {
     Check(IsWindowEnabled(GetDlgItem(d, IDOK)), "OK is enabled once a name and an address are typed");
     Check(Photograph("setup-add"), "picture of the add dialog");
     Press(d, IDCANCEL);
-    return 0;
 }
 
-DWORD WINAPI ConfigureDialogUser(LPVOID) {
+void ConfigureDialogUser() {
     HWND d = WaitWindow(kSetupTitle, 60);
     Check(d != nullptr, "ConfigurePort shows the setup dialog (template 401)");
-    if (!d) return 1;
+    if (!d) return;
     LONG style = GetWindowLongA(GetDlgItem(d, 410), GWL_STYLE);
     Check(FieldText(d, 410) == "SMOKE" && (style & ES_READONLY) && FieldText(d, 413) == "127.0.0.1" &&
               FieldText(d, 419) == "9101" && IsDlgButtonChecked(d, 426) == BST_CHECKED,
@@ -151,36 +150,33 @@ DWORD WINAPI ConfigureDialogUser(LPVOID) {
         Check(!IsWindow(about), "OK closes the About box");
     }
     Press(d, IDCANCEL);
-    return 0;
 }
 
 void CheckDialogs(MONITOR &m) {
     // The spooler's window (its Printers folder): the parent whose input the setup attaches to.
     HWND spoolerWindow = WindowOnItsOwnThread("QvSmokeSpooler", "Printers", DefWindowProcA);
-    HANDLE user = CreateThread(nullptr, 0, AddDialogUser, nullptr, 0, nullptr);
+    std::thread user(AddDialogUser);
     SetLastError(77);
     BOOL added = m.pfnAddPort(nullptr, spoolerWindow, (LPSTR) "QV TCP/IP LMR Port");
     DWORD error = GetLastError();
-    WaitForSingleObject(user, 30000);
+    user.join();
     Check(!added && error == 0, "AddPort cancelled: FALSE with last error 0 (%lu)", error);
-    user = CreateThread(nullptr, 0, ConfigureDialogUser, nullptr, 0, nullptr);
+    user = std::thread(ConfigureDialogUser);
     BOOL configured = m.pfnConfigurePort(nullptr, spoolerWindow, (LPSTR) "SMOKE");
-    WaitForSingleObject(user, 30000);
+    user.join();
     Check(configured, "ConfigurePort cancelled: TRUE");
 }
 
 }  // namespace
 
-// A monitor that never returns would hang the run: it fails instead.
-DWORD WINAPI Watchdog(LPVOID) {
-    Sleep(900000);
-    Check(false, "the checks did not finish within 15 minutes");
-    ExitProcess(1);
-}
-
 int main(int argc, char **argv) {
     if (argc > 1) syncDir = argv[1];
-    CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+    std::thread([] {  // a monitor that never returns would hang the run: it fails instead
+        Sleep(900000);
+        Check(false, "the checks did not finish within 15 minutes");
+        ExitProcess(1);
+    })
+        .detach();
     WSADATA wsa;
     WSAStartup(0x0101, &wsa);
     HMODULE dll = LoadLibraryA("QVLMRMON.DLL");
