@@ -29,29 +29,20 @@ class PortSetupTest : public MonitorTest {
         AddHostEntry("printer1", "127.0.0.1");
     }
 
-    // Opens the add dialog and fills it; the call is left running.
-    HWND OpenAdd(SetupCall &call, const std::string &name, const std::string &address) {
+    // Opens the add dialog and pastes its fields (Raw with the port number, when one is
+    // given); the call is left running.
+    HWND OpenAdd(SetupCall &call, const std::string &name, const std::string &address,
+                 const char *portNumber = nullptr) {
         HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
         EXPECT_NE(d, nullptr);
-        if (!d) return d;
-        EXPECT_TRUE(PasteText(d, IDC_PORT_NAME, name));
-        EXPECT_TRUE(PasteText(d, IDC_ADDRESS, address));
+        bool raw = d && portNumber && ClickButton(d, IDC_RAW) && PasteText(d, IDC_PORT_NUMBER, portNumber);
+        EXPECT_TRUE(d && (raw || !portNumber) && PasteText(d, IDC_PORT_NAME, name) &&
+                    PasteText(d, IDC_ADDRESS, address));
         return d;
     }
 
-    std::string PortsValue(const std::string &name) { return StoredText("Ports", name); }
-    std::string Queue(const std::string &port) { return StoredText("Ports\\" + port, "PrtQName"); }
-    DWORD Dword(const std::string &port, const std::string &value) {
-        return StoredDword("Ports\\" + port, value);
-    }
     bool Listed(const std::string &port) {
-        DWORD needed = 0, count = 0;
-        monitor_.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
-        std::vector<BYTE> buffer(needed + 1);
-        monitor_.pfnEnumPorts(nullptr, 1, buffer.data(), needed, &needed, &count);
-        for (DWORD i = 0; i < count; ++i)
-            if (port == ((PORT_INFO_1A *)buffer.data())[i].pName) return true;
-        return false;
+        return ("," + PortNames() + ",").find("," + port + ",") != std::string::npos;
     }
     // The one message box shown since the last check, as "<caption>|<text>".
     std::string TakeMessage() {
@@ -116,48 +107,42 @@ TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
     EXPECT_TRUE(a[0].from == call.thread() && a[0].to == owner && a[0].attach);
     EXPECT_TRUE(a[1].from == owner && a[1].to == call.thread() && !a[1].attach)
         << "detached in reverse order";
-    EXPECT_EQ(PortsValue("new"), "<none>");
+    EXPECT_EQ(StoredText("Ports", "new"), "<none>");
     DestroyTopWindow(parent);
 }
 
 struct SavedCase {
-    const char *typed;
-    const char *host, *queue;
+    const char *typed, *saved;  // what is typed, and saved as "address|queue|protocol|port number"
     int lookups;
-    const char *portNumber = nullptr;  // Raw with that number typed
-    DWORD protocol = 1, svrPort = 0xFFFFFFFF;
+    const char *portNumber = nullptr;  // Raw with that number
 };
 
 TEST_F(PortSetupTest, AddressFormsSaveHostAndQueueWithOrWithoutLookup) {
     const SavedCase cases[] = {
-        {"10.1.2.3:lp", "10.1.2.3", "lp", 0},
-        {"010.001.002.003:lp", "10.1.2.3", "lp", 0},  // the field was rewritten before the save
-        {"0001.2.3.4", "1.2.3.4", "", 0},
-        {"0x0a.1.1.1", "0x0a.1.1.1", "", 0},
-        {"printer1", "printer1", "", 1},
-        {"printer1:", "printer1", "", 1},
-        {"255.255.255.255:q", "255.255.255.255", "q", 1},  // inet_addr refuses it: the name service decides
+        {"10.1.2.3:lp", "10.1.2.3|lp|1|-", 0},         // LPR writes no port number
+        {"010.001.002.003:lp", "10.1.2.3|lp|1|-", 0},  // the field was rewritten before the save
+        {"0001.2.3.4", "1.2.3.4||1|-", 0},
+        {"0x0a.1.1.1", "0x0a.1.1.1||1|-", 0},
+        {"printer1", "printer1||1|-", 1},
+        {"printer1:", "printer1||1|-", 1},
+        {"255.255.255.255:q", "255.255.255.255|q|1|-", 1},  // inet_addr refuses it: the name service decides
         // the raw port number's range is settled when saving
-        {"10.1.2.3", "10.1.2.3", "", 0, "65536", 3, 9100},
-        {"10.1.2.3", "10.1.2.3", "", 0, "0", 3, 0},
-        {"10.1.2.3", "10.1.2.3", "", 0, "65535", 3, 65535},
-        {"10.1.2.3", "10.1.2.3", "", 0, "00515", 3, 515},
+        {"10.1.2.3", "10.1.2.3||3|9100", 0, "65536"},
+        {"10.1.2.3", "10.1.2.3||3|0", 0, "0"},
+        {"10.1.2.3", "10.1.2.3||3|65535", 0, "65535"},
+        {"10.1.2.3", "10.1.2.3||3|515", 0, "00515"},
     };
     int n = 0;
     for (const SavedCase &c : cases) {
         std::string name = "P" + std::to_string(100 + ++n);  // of one length: none a prefix of another
         int lookupsBefore = LookupsStarted();
         SetupCall call = SetupCall::Add(monitor_);
-        HWND d = OpenAdd(call, name, c.typed);
-        ASSERT_TRUE(!c.portNumber || (ClickButton(d, IDC_RAW) && TypeText(d, IDC_PORT_NUMBER, c.portNumber)));
+        HWND d = OpenAdd(call, name, c.typed, c.portNumber);
         ASSERT_TRUE(ClickButton(d, IDOK)) << c.typed;
         ASSERT_TRUE(call.Finished()) << c.typed;
         EXPECT_TRUE(call.result()) << c.typed;
         EXPECT_EQ(LookupsStarted() - lookupsBefore, c.lookups) << c.typed;
-        EXPECT_EQ(PortsValue(name), c.host) << c.typed;
-        EXPECT_EQ(Queue(name), c.queue) << c.typed;
-        EXPECT_EQ(Dword(name, "Protocol"), c.protocol) << c.typed;
-        EXPECT_EQ(Dword(name, "SvrPort"), c.svrPort) << "LPR writes no port number: " << c.typed;
+        EXPECT_EQ(Saved(name), c.saved) << c.typed;
         EXPECT_TRUE(Listed(name)) << c.typed;
         EXPECT_EQ(TakeMessage(), "<none>") << c.typed;
     }
@@ -187,14 +172,7 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
     for (const RefusedCase &c : cases) {
         std::string before = ExportRegText(kMonitorKey, true);
         SetupCall call = SetupCall::Add(monitor_);
-        HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
-        ASSERT_NE(d, nullptr);
-        if (c.portNumber) {
-            ASSERT_TRUE(ClickButton(d, IDC_RAW));
-            ASSERT_TRUE(PasteText(d, IDC_PORT_NUMBER, c.portNumber));
-        }
-        ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, c.name));
-        ASSERT_TRUE(PasteText(d, IDC_ADDRESS, c.address));
+        HWND d = OpenAdd(call, c.name, c.address, c.portNumber);
         ASSERT_TRUE(ClickButton(d, IDOK));
         EXPECT_TRUE(DialogOpen(d)) << c.name << " " << c.address;
         EXPECT_EQ(TakeMessage(), std::string(kCaption) + "|" + c.message) << c.name << " " << c.address;
@@ -228,7 +206,7 @@ TEST_F(PortSetupTest, LookupCanBeCalledOffAndItsFailureToStartSaysNothing) {
     HoldLookups(false);
     EXPECT_TRUE(WaitDialogIdle(d));
     EXPECT_TRUE(DialogOpen(d)) << "a lookup called off never saves";
-    EXPECT_EQ(PortsValue("SLOW"), "<none>");
+    EXPECT_EQ(StoredText("Ports", "SLOW"), "<none>");
 
     FailLookupStart(true);
     ASSERT_TRUE(ClickButton(d, IDOK));
@@ -269,9 +247,7 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(call.Finished());
     EXPECT_TRUE(call.result());
-    EXPECT_EQ(PortsValue("RAWQ"), "10.0.0.7");
-    EXPECT_EQ(Queue("RAWQ"), "r");
-    EXPECT_EQ(Dword("RAWQ", "SvrPort"), 9101u);
+    EXPECT_EQ(Saved("RAWQ"), "10.0.0.7|r|3|9101");
 
     // stored values missing: the defaults; LPR leaves an existing SvrPort alone; cancel is TRUE
     SetupCall bare = SetupCall::Configure(monitor_, "BARE");
@@ -289,9 +265,7 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     ASSERT_TRUE(ClickButton(d, IDC_BYTE_COUNT));
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(old.Finished());
-    EXPECT_EQ(Dword("LP_OLD", "Protocol"), 2u);
-    EXPECT_EQ(Dword("LP_OLD", "SvrPort"), 777u);
-    EXPECT_EQ(Queue("LP_OLD"), "q");
+    EXPECT_EQ(Saved("LP_OLD"), "10.0.0.1|q|2|777");
     EXPECT_TRUE(Listed("LP_OLD"));
     EXPECT_FALSE(Listed("RAWQ")) << "configuring makes no port record";
 }

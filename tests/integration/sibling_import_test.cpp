@@ -34,9 +34,6 @@ class SiblingImportTest : public MonitorTest {
         ClearDialogRecords();
     }
     void Propose(const std::string &values) { ImportReg(std::string("[") + kSiblingKey + "]\n" + values); }
-    DWORD Number(const std::string &port, const std::string &value) {
-        return StoredDword("Ports\\" + port, value);
-    }
 };
 
 TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
@@ -47,10 +44,7 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
     EXPECT_TRUE(call.result());
     EXPECT_EQ(call.error(), 0u);
-    EXPECT_EQ(StoredText("Ports", "SIB"), "10.0.0.9");
-    EXPECT_EQ(StoredText("Ports\\SIB", "PrtQName"), "q1");
-    EXPECT_EQ(Number("SIB", "Protocol"), 3u);
-    EXPECT_EQ(Number("SIB", "SvrPort"), 0u);
+    EXPECT_EQ(Saved("SIB"), "10.0.0.9|q1|3|0");
     EXPECT_EQ(InputAttachments().size(), 2u) << "attached and detached around the add";
 
     // the same proposal again: the name is taken, so the dialog opens with it
@@ -112,10 +106,9 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         if (c.silent) {
             ASSERT_TRUE(call.Finished()) << c.what;
             EXPECT_TRUE(call.result()) << c.what;
-            EXPECT_EQ(StoredText("Ports", c.name), c.address) << c.what;
-            EXPECT_EQ(StoredText("Ports\\" + c.name, "PrtQName"), c.queue) << c.what;
-            EXPECT_EQ(Number(c.name, "Protocol"), c.protocol) << c.what;
-            EXPECT_EQ(Number(c.name, "SvrPort"), c.port) << c.what;
+            EXPECT_EQ(Saved(c.name), c.address + "|" + c.queue + "|" + std::to_string(c.protocol) + "|" +
+                                         std::to_string(c.port))
+                << c.what;
             EXPECT_EQ(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)c.name.c_str()), TRUE) << c.what;
         } else {
             HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
@@ -139,8 +132,7 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(call.Finished());
     EXPECT_TRUE(call.result());
-    EXPECT_EQ(StoredText("Ports", "NEWNAME"), "10.0.0.9");
-    EXPECT_EQ(StoredText("Ports\\NEWNAME", "PrtQName"), "q");
+    EXPECT_EQ(Saved("NEWNAME"), "10.0.0.9|q|1|-");
 }
 
 TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {

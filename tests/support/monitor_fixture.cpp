@@ -170,11 +170,32 @@ DWORD MonitorTest::StoredDword(const std::string &subkey, const std::string &nam
     return v;
 }
 
+std::string MonitorTest::Saved(const std::string &port) {
+    std::string key = "Ports\\" + port;
+    auto number = [&](const char *name) {
+        DWORD v = StoredDword(key, name);
+        return v == 0xFFFFFFFF ? std::string("-") : std::to_string(v);
+    };
+    return StoredText("Ports", port) + "|" + StoredText(key, "PrtQName") + "|" + number("Protocol") + "|" +
+           number("SvrPort");
+}
+
 bool MonitorTest::KeyExists(const std::string &subkey) {
     HKEY key;
     if (OpenMonitorKey(subkey, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+std::string MonitorTest::PortNames() {
+    DWORD needed = 0, count = 0;
+    monitor_.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 1);
+    std::string names;
+    if (!monitor_.pfnEnumPorts(nullptr, 1, buffer.data(), needed, &needed, &count)) return "<failed>";
+    for (DWORD i = 0; i < count; ++i)
+        names += (i ? "," : "") + std::string(((PORT_INFO_1A *)buffer.data())[i].pName);
+    return names;
 }
 
 std::string MonitorTest::SpoolDirectory() {

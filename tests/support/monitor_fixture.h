@@ -40,9 +40,13 @@ class MonitorTest : public ::testing::Test {
     std::string StoredText(const std::string &subkey, const std::string &name);
     // A stored value of four bytes; 0xFFFFFFFF when there is none.
     DWORD StoredDword(const std::string &subkey, const std::string &name);
+    // A port's saved settings as "address|queue|protocol|port number": "-" for a number not
+    // stored, "<none>" for a text not stored.
+    std::string Saved(const std::string &port);
     DWORD Counter(const std::string &name) { return StoredDword("Config", name); }  // PortNum, SeqNum
     void SetCounter(const std::string &name, DWORD value);
     bool KeyExists(const std::string &subkey);
+    std::string PortNames();       // EnumPorts level 1 as "name,name,..."
     std::string SpoolDirectory();  // the default spool directory on disk
     std::vector<std::string> SpoolFiles();
 
