@@ -1,29 +1,13 @@
 // The connection layer seen from the wire: reserved local ports, name lookup, polls that
 // watch the job, graceful and reset closes, and the queue window refresh.
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 
 #include "print_fixture.h"
 
 namespace {
-
-int BindLocal(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons((uint16_t)port);
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(fd, (sockaddr *)&a, sizeof a) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool Listed(int port) {
     return getservbyport(htons((uint16_t)port), "tcp") != nullptr;
@@ -33,10 +17,9 @@ class ConnectionTest : public NetworkTest {};
 
 TEST_F(ConnectionTest, BusyLocalPortCostsOnePauseAndTheNextPortBelowIsUsed) {
     ASSERT_TRUE(StartWithLpdPort());
-    int held = BindLocal(1023);
-    ASSERT_GE(held, 0);
+    TestPrinter busy;  // holds local port 1023
+    ASSERT_TRUE(busy.Start(1023, false));
     ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
-    close(held);
     EXPECT_EQ(Received(Lpd(), 1)[0].sourcePort, 1022);
     EXPECT_EQ(qvhost::CountSleeps(1000), 1u);
     EXPECT_EQ(Counter("PortNum"), 1021u);
