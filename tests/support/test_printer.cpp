@@ -114,10 +114,6 @@ void TestPrinter::SetReadDelayMs(int ms, size_t chunk) {
     readChunk_ = chunk;
 }
 
-void TestPrinter::SetReading(bool on) {
-    reading_ = on;
-}
-
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -156,20 +152,22 @@ void TestPrinter::AcceptLoop() {
     }
 }
 
-void TestPrinter::SetResetOnClose(bool on) {
-    resetOnClose_ = on;
-}
-
 void TestPrinter::Serve(PrinterSocket fd, size_t index) {
     Conversation c;
+    Misbehaviour m;
+    size_t after;
+    std::string output;
     {
         std::lock_guard<std::mutex> l(lock_);
         c.sourcePort = conversations_[index].sourcePort;
+        m = misbehaviour_;
+        after = after_;
+        output = rawOutput_;
     }
     if (lpd_)
-        ServeLpd(fd, c);
+        ServeLpd(fd, c, m, after);
     else
-        ServeRaw(fd, c);
+        ServeRaw(fd, c, m, after, output);
     if (!c.reset) {
         // A client that ends with a reset sends it right behind its end of stream.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -241,14 +239,7 @@ bool TestPrinter::ReadInto(PrinterSocket fd, Conversation &c, std::string *file,
     return true;
 }
 
-void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c) {
-    Misbehaviour m;
-    size_t after;
-    {
-        std::lock_guard<std::mutex> l(lock_);
-        m = misbehaviour_;
-        after = after_;
-    }
+void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after) {
     std::string line;
     char buf[4096];
     if (!ReadLine(fd, c, &line) || line[0] != 2) return;
@@ -290,16 +281,8 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c) {
     c.complete = sawControl && sawData;
 }
 
-void TestPrinter::ServeRaw(PrinterSocket fd, Conversation &c) {
-    Misbehaviour m;
-    size_t after;
-    std::string output;
-    {
-        std::lock_guard<std::mutex> l(lock_);
-        m = misbehaviour_;
-        after = after_;
-        output = rawOutput_;
-    }
+void TestPrinter::ServeRaw(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after,
+                           const std::string &output) {
     if (!output.empty()) send(fd, output.data(), (int)output.size(), kNoSignal);
     if (ReadInto(fd, c, &c.dataFile, kToTheEnd, m == Misbehaviour::CloseInRaw ? after : kToTheEnd))
         c.complete = !c.reset;

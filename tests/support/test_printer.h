@@ -48,19 +48,19 @@ class TestPrinter {
     bool Start(int port, bool lpd);
     void Stop();
     void SetMisbehaviour(Misbehaviour m, size_t after = 0);
-    void SetReadDelayMs(int ms, size_t chunk);    // a slow printer: pause between reads
-    void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
-    void SetReading(bool on);                     // off: a stalled printer that reads nothing
-    bool Reading() const { return reading_; }     // false once a StallInDataFile stall began
-    void SetResetOnClose(bool on);                // end each connection with a reset
+    void SetReadDelayMs(int ms, size_t chunk);             // a slow printer: pause between reads
+    void SetRawOutput(const std::string &bytes);           // sent back on each raw connection
+    void SetReading(bool on) { reading_ = on; }            // off: a stalled printer that reads nothing
+    bool Reading() const { return reading_; }              // false once a StallInDataFile stall began
+    void SetResetOnClose(bool on) { resetOnClose_ = on; }  // end each connection with a reset
     std::vector<Conversation> Conversations();
     bool WaitForConversations(size_t count, int timeoutMs);
 
   private:
     void AcceptLoop();
     void Serve(PrinterSocket fd, size_t index);
-    void ServeLpd(PrinterSocket fd, Conversation &c);
-    void ServeRaw(PrinterSocket fd, Conversation &c);
+    void ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after);
+    void ServeRaw(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after, const std::string &output);
     bool ReadLine(PrinterSocket fd, Conversation &c, std::string *line);
     void Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n);
     long ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len);
