@@ -53,43 +53,35 @@ TEST_F(SpoolDirTest, ConfiguredDirectoryIsProbedAndUsed) {
     EXPECT_FALSE(Exists(home_ + "/drive_d/Jobs/QVLMR000.dtf"));
 }
 
-TEST_F(SpoolDirTest, MissingDirectoryIsCreatedButNotItsParent) {
-    mkdir((home_ + "/drive_c/spool").c_str(), 0755);
-    SetSpoolDir("C:\\spool\\new\\");
-    ASSERT_TRUE(StartMonitor());
-    Start("x");
-    EXPECT_TRUE(Exists(home_ + "/drive_c/spool/new/QVLMR000.dtf"));
-    SetSpoolDir("C:\\absent\\new");
-    ASSERT_TRUE(StartWithPorts({{"lpt2", 1}}));
-    Start("", "lpt2");
-    EXPECT_FALSE(Exists(home_ + "/drive_c/absent"));
-    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"}) << "the default directory is used";
-}
+struct DirCase {
+    std::string made, value, used;  // a folder made first, SpoolDir, the folder used ("": the default)
+};
 
-TEST_F(SpoolDirTest, LengthLimitAndRootDirectory) {
-    std::string name(227, 'd');  // "C:\" + 227 = 230 characters
-    mkdir((home_ + "/drive_c/" + name).c_str(), 0755);
-    SetSpoolDir("C:\\" + name);
-    ASSERT_TRUE(StartMonitor());
-    Start("x");
-    EXPECT_TRUE(Exists(home_ + "/drive_c/" + name + "/QVLMR000.dtf"));
-
-    std::string longer(228, 'e');  // 231 characters: ignored
-    mkdir((home_ + "/drive_c/" + longer).c_str(), 0755);
-    SetSpoolDir("C:\\" + longer);
-    ASSERT_TRUE(StartWithPorts({{"lpt2", 1}}));
-    Start("", "lpt2");
-    EXPECT_EQ(SpoolFiles(), std::vector<std::string>{"QVLMR001.dtf"});
-
-    for (const char *root : {"\\", "\\\\"}) {
-        SetSpoolDir(root);
-        ASSERT_TRUE(StartWithPorts({{"lpt3", 1}}));
-        Start("", "lpt3");
-        EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMRDIR.ckf"));
+// Each start-up takes the configured directory when it can, else the default one.
+TEST_F(SpoolDirTest, MissingLastFolderIsMadeAndTooLongOrUnusableValuesFallBack) {
+    const std::string d227 = "drive_c/" + std::string(227, 'd'), e228 = "drive_c/" + std::string(228, 'e');
+    const DirCase cases[] = {
+        {"drive_c/spool", "C:\\spool\\new\\", "drive_c/spool/new"},
+        {"", "C:\\absent\\new", ""},            // its parent is not made
+        {d227, "C:\\" + d227.substr(8), d227},  // 230 characters, the most
+        {e228, "C:\\" + e228.substr(8), ""},
+        {"", "\\", "drive_c"},
+        {"", "\\\\", "drive_c"},
+    };
+    int n = 0;
+    for (const DirCase &c : cases) {
+        ASSERT_EQ(c.made.empty() ? 0 : system(("mkdir -p '" + home_ + "/" + c.made + "'").c_str()), 0);
+        SetSpoolDir(c.value);
+        std::string port = "lpt" + std::to_string(n);
+        ASSERT_TRUE(StartWithPorts({{port, 1}}));
+        Start("x", port);
+        std::string dir = c.used.empty() ? SpoolDirectory() : home_ + "/" + c.used;
+        EXPECT_TRUE(Exists(dir + "/QVLMR00" + std::to_string(n++) + ".dtf")) << c.value;
+        EXPECT_FALSE(Exists(dir + "/QVLMRDIR.ckf")) << c.value << ": the probe leaves nothing behind";
     }
+    EXPECT_FALSE(Exists(home_ + "/drive_c/absent"));
     // The last start-up cleaned the root of the job file the run before had left there.
-    EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMR002.dtf"));
-    EXPECT_TRUE(Exists(home_ + "/drive_c/QVLMR003.dtf"));
+    EXPECT_FALSE(Exists(home_ + "/drive_c/QVLMR004.dtf"));
 }
 
 TEST_F(SpoolDirTest, ReusedJobNumberEmptiesTheOldFile) {
