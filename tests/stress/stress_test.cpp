@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -67,83 +68,71 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
         });
     }
 
-    std::atomic<int> listings{0}, added{0}, configured{0}, controls{0};
-    std::thread lister([&] {
-        while (printing) {
-            DWORD needed = 0, count = 0;
-            monitor_.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
-            std::vector<BYTE> buf(needed + 256);
-            if (monitor_.pfnEnumPorts(nullptr, 2, buf.data(), (DWORD)buf.size(), &needed, &count) &&
-                count >= 9)
-                ++listings;
-            std::this_thread::yield();
-        }
+    // Beside the printing, each body runs over and over until the printing is done; each
+    // must work at least once.
+    std::vector<std::thread> beside;
+    std::atomic<int> worked[4] = {};
+    auto alongside = [&](std::function<bool(int)> body) {
+        std::atomic<int> &count = worked[beside.size()];
+        beside.emplace_back([&, body] {
+            for (int n = 0; printing; ++n) count += body(n);
+        });
+    };
+    alongside([&](int) {  // the port list, which the adder changes
+        DWORD needed = 0, count = 0;
+        monitor_.pfnEnumPorts(nullptr, 2, nullptr, 0, &needed, &count);
+        std::vector<BYTE> buf(needed + 256);
+        std::this_thread::yield();
+        return monitor_.pfnEnumPorts(nullptr, 2, buf.data(), (DWORD)buf.size(), &needed, &count) &&
+               count >= 9;
     });
     std::vector<std::string> addedNames;
-    std::thread adder([&] {
-        for (int n = 0; printing; ++n) {
-            std::string name = "ADD" + std::to_string(n);
-            std::string reg = std::string("REGEDIT4\n\n[") + kSibling + "]\n\"PortName\"=\"" + name +
-                              "\"\n\"IPAddress\"=\"10.8.8." + std::to_string(n % 250) + "\"\n";
-            std::string err;
-            if (!qvhost::ImportRegText(reg, &err)) break;
-            SetupCall call = SetupCall::Add(monitor_);
-            if (!call.Finished(30000) || !call.result()) break;
-            ++added;
-            // refused (access denied) while jobs are queued: deleted once printing is over
-            if (!monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)name.c_str())) {
-                if (GetLastError() != ERROR_ACCESS_DENIED) break;
-                addedNames.push_back(name);
-            }
+    alongside([&](int n) {  // ports the client proposes, added and deleted
+        std::string name = "ADD" + std::to_string(n), err;
+        if (!qvhost::ImportRegText(std::string("REGEDIT4\n\n[") + kSibling + "]\n\"PortName\"=\"" + name +
+                                       "\"\n\"IPAddress\"=\"10.8.8." + std::to_string(n % 250) + "\"\n",
+                                   &err))
+            return false;
+        SetupCall call = SetupCall::Add(monitor_);
+        if (!call.Finished(30000) || !call.result()) return false;
+        // refused (access denied) while jobs are queued: deleted once printing is over
+        if (!monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)name.c_str())) {
+            EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED) << name;
+            addedNames.push_back(name);
         }
+        return true;
     });
-    std::thread configurer([&] {
-        for (int n = 0; printing; ++n) {
-            // the printing ports' own settings, saved again while they print
-            const std::string port = n % 3 == 0 ? "SPARE" : ports[n % ports.size()].name;
-            SetupCall call = SetupCall::Configure(monitor_, port);
-            HWND d = call.Dialog(IDD_PORT_SETUP_CONFIGURE, 30000);
-            if (!d || !qvhost::ClickButton(d, IDOK) || !call.Finished(30000)) break;
-            ++configured;
-        }
+    alongside([&](int n) {  // the printing ports' own settings, saved again while they print
+        SetupCall call = SetupCall::Configure(monitor_, n % 3 == 0 ? "SPARE" : ports[n % ports.size()].name);
+        HWND d = call.Dialog(IDD_PORT_SETUP_CONFIGURE, 30000);
+        return d && qvhost::ClickButton(d, IDOK) && call.Finished(30000);
     });
-    std::thread controller([&] {
-        std::mt19937 random(7);
-        while (printing) {
-            DWORD job = 0;
-            {
-                std::lock_guard<std::mutex> l(lock);
-                if (!live.empty()) {
-                    auto it = live.begin();
-                    std::advance(it, random() % live.size());
-                    job = *it;
-                }
-            }
-            if (!job) {
-                std::this_thread::yield();
-                continue;
-            }
-            std::string id = std::to_string(job);
-            if (random() % 6 == 0) {
-                {
-                    std::lock_guard<std::mutex> l(lock);
-                    cancelled.insert(job);
-                }
-                RunTool(home_, {"cancel", id});
-            } else {
-                RunTool(home_, {"pause", id});
-                RunTool(home_, {"resume", id});
-            }
-            ++controls;
+    std::mt19937 random(7);
+    alongside([&](int) {  // another process pauses, resumes and cancels the jobs
+        DWORD job = 0;
+        bool cancel = false;
+        {
+            std::lock_guard<std::mutex> l(lock);
+            if (!live.empty()) job = *std::next(live.begin(), (long)(random() % live.size()));
+            cancel = job && random() % 6 == 0;
+            if (cancel) cancelled.insert(job);
         }
+        if (!job) {
+            std::this_thread::yield();
+            return false;
+        }
+        std::string id = std::to_string(job);
+        if (cancel) RunTool(home_, {"cancel", id});
+        if (!cancel) RunTool(home_, {"pause", id});
+        if (!cancel) RunTool(home_, {"resume", id});
+        return true;
     });
 
     for (std::thread &t : printers) t.join();
     printing = false;
-    for (std::thread *t : {&lister, &adder, &configurer, &controller}) t->join();
+    for (std::thread &t : beside) t.join();
     EXPECT_EQ(failedCalls, 0) << "calls failed for jobs nobody cancelled";
-    EXPECT_GT(listings, 0);
-    EXPECT_GT(added, 0);
+    for (int k = 0; k < 4; ++k) EXPECT_GT(worked[k], 0) << "side " << k;
     // what stays queued was cancelled; the rest was reported sent and left the queue
     for (const qvhost::JobView &j : qvhost::Jobs()) {
         if (j.printer == "P") continue;
@@ -152,8 +141,6 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
     }
     for (const std::string &name : addedNames)
         EXPECT_TRUE(monitor_.pfnDeletePort(nullptr, nullptr, (LPSTR)name.c_str())) << name;
-    EXPECT_GT(configured, 0);
-    EXPECT_GT(controls, 0);
 
     // How often each document arrived whole (an interrupted delivery is a conversation too),
     // once every job not cancelled has arrived.
@@ -186,7 +173,7 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
     ExpectNothingLeft();
     RecordProperty("jobs", (int)jobData.size());
     RecordProperty("cancelled", (int)cancelled.size());
-    RecordProperty("controls", controls.load());
+    RecordProperty("controls", worked[3].load());
 }
 
 }  // namespace
