@@ -40,19 +40,3 @@ HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc
     }).detach();
     return window.get();
 }
-
-std::string Printable(const std::string &bytes) {
-    std::string out;
-    char hex[8];
-    for (unsigned char c : bytes) {
-        if (c == '\n') {
-            out += '|';
-        } else if (c < 0x20 || c >= 0x7f) {
-            snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out;
-}

@@ -8,8 +8,6 @@
 
 void Check(bool ok, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int Failures();
-// Texts for a check line: a job's status texts "A|B|C", printable bytes of a wire header.
-std::string Printable(const std::string &bytes);
 // A top-level window of its own class, made and served by a thread of its own (as the
 // spooler's windows are); WM_QUIT posted to it ends that thread.
 HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc);

@@ -28,10 +28,16 @@ struct {
     QvRegisterMonitorFn registerMonitor;
 } spooler;
 
+// Every status text the job took on, each followed by '|'; the check that they were these.
 std::string History(DWORD job) {
     char text[4096];
     spooler.history(job, text, sizeof text);
-    return text;
+    std::string texts = text;
+    for (char &c : texts) c = c == '\n' ? '|' : c;
+    return texts;
+}
+void CheckHistory(DWORD job, const std::string &expected, const char *what) {
+    Check(History(job) == expected, "%s: status texts in order: %s", what, History(job).c_str());
 }
 
 // Waits (up to seconds) until the job shows the text with the status bits.
@@ -108,7 +114,7 @@ struct ModeCase {
     const char *what, *port, *printer;
     int listen;  // 515: an LPD printer; else raw
     size_t size;
-    const char *header;  // how the data file is announced (LPD)
+    const char *header;  // how the data file is announced after its \x03 (LPD)
     const char *texts;
 };
 
@@ -116,15 +122,9 @@ struct ModeCase {
 // mode-1 job is over 1 MiB, so the job file is read in many pieces.
 void CheckEveryMode(MONITOR &m) {
     const ModeCase cases[] = {
-        {"mode-1", "LPR1", kLprPrinter, 515, 1200000,
-         "\x03"
-         "1200000 dfA",
-         "Sending...\nDeleting...\n"},
-        {"mode-2", "STREAM", "Smoke Stream", 515, 300000,
-         "\x03"
-         "125899906843000 dfA",
-         "Deleting...\n"},
-        {"mode-3", "SMOKE", "Smoke Raw", 9101, 100000, "", "Deleting...\n"},
+        {"mode-1", "LPR1", kLprPrinter, 515, 1200000, "1200000 dfA", "Sending...|Deleting...|"},
+        {"mode-2", "STREAM", "Smoke Stream", 515, 300000, "125899906843000 dfA", "Deleting...|"},
+        {"mode-3", "SMOKE", "Smoke Raw", 9101, 100000, "", "Deleting...|"},
     };
     HWND queueWindow = WindowOnItsOwnThread("QvSmokeQueue", kLprPrinter, QueueWindowProc);
     unsigned seed = 0;
@@ -145,10 +145,11 @@ void CheckEveryMode(MONITOR &m) {
               "port %d",
               k.what, (unsigned)k.size, (unsigned)c[0].dataFile.size(), c[0].sourcePort);
         if (*k.header)
-            Check(c[0].dataHeader.compare(0, strlen(k.header), k.header) == 0,
-                  "%s job: the data file announced as %s", k.what, Printable(c[0].dataHeader).c_str());
-        Check(History(job) == k.texts, "%s job: status texts in order: %s", k.what,
-              Printable(History(job)).c_str());
+            Check(c[0].dataHeader.compare(0, strlen(k.header) + 1, "\x03" + std::string(k.header)) == 0,
+                  "%s job: the data file announced as \\x03%s", k.what,
+                  c[0].dataHeader.size() > 1 ? c[0].dataHeader.substr(1, c[0].dataHeader.size() - 2).c_str()
+                                             : "");
+        CheckHistory(job, k.texts, (k.what + std::string(" job")).c_str());
         Check(spooler.sent(job) && SpoolFiles().empty(),
               "%s job: reported sent to the printer (JOB_CONTROL_SENT_TO_PRINTER), no job file left", k.what);
     }
@@ -175,10 +176,8 @@ void CheckRetryWait(MONITOR &m, bool userDeletes) {
             lpd.Start(515, true);
     });
     Check(seen, "%s: the job showed \"%s\"", what, kNetworkError);
-    std::string texts =
-        std::string("Sending...\n") + kNetworkError + "\n" + (userDeletes ? "" : "Sending...\n");
-    Check(History(job) == texts + "Deleting...\n", "%s: status texts in order: %s", what,
-          Printable(History(job)).c_str());
+    std::string texts = std::string("Sending...|") + kNetworkError + "|" + (userDeletes ? "" : "Sending...|");
+    CheckHistory(job, texts + "Deleting...|", what);
     Check(spooler.sent(job) && SpoolFiles().empty(), "%s: the job ends reported sent, no job file left",
           what);
     if (userDeletes) return;
@@ -218,8 +217,7 @@ void CheckPauseAndResume(MONITOR &m) {
           two ? (unsigned)c[0].dataFile.size() : 0);
     Check(r.ok && two && c[1].complete && c[1].dataFile == data,
           "resume: the %u bytes delivered whole on a new connection", (unsigned)data.size());
-    Check(History(job) == "Sending...\nPaused\nSending...\nDeleting...\n",
-          "pause and resume: status texts in order: %s", Printable(History(job)).c_str());
+    CheckHistory(job, "Sending...|Paused|Sending...|Deleting...|", "pause and resume");
 }
 
 void CheckSpoolErrorHold(MONITOR &m) {
@@ -247,8 +245,7 @@ void CheckSpoolErrorHold(MONITOR &m) {
     Check(held,
           "control file refused by the spool directory: the job held, paused, with \"Cannot print(Spool "
           "Error)\"");
-    Check(History(job) == "Sending...\nCannot print(Spool Error)\nDeleting...\n",
-          "spool error, then deleted: status texts in order: %s", Printable(History(job)).c_str());
+    CheckHistory(job, "Sending...|Cannot print(Spool Error)|Deleting...|", "spool error, then deleted");
     std::vector<std::string> left = SpoolFiles();
     Check(left.size() == 1 && left[0] == "QVLMR500.ctf",
           "spool error: the job's data file deleted (%u name(s) left)", (unsigned)left.size());
