@@ -66,16 +66,16 @@ TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qvlmr: port ALPHA is in use: job " + std::to_string(job) +
                          " on printer Office is queued; cancel it first\n");
-    EXPECT_NE(Export().find("\"alpha\"="), std::string::npos) << "nothing changed";
+    EXPECT_THAT(Export(), HasSubstr("\"alpha\"=")) << "nothing changed";
     ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
     r = Tool({"port", "delete", "ALPHA"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string reg = Export();
-    EXPECT_EQ(reg.find("alpha"), std::string::npos) << reg;
-    EXPECT_NE(reg.find("\"Zed\"="), std::string::npos);
+    EXPECT_THAT(reg, Not(HasSubstr("alpha")));
+    EXPECT_THAT(reg, HasSubstr("\"Zed\"="));
     r = Tool({"port", "delete", "alpha"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no port named"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("no port named"));
 }
 
 TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
@@ -115,11 +115,10 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
     ToolResult second = Tool({"ports"});
     EXPECT_EQ(second.status, 1) << "a second spooler would delete the printing job's files";
-    EXPECT_NE(second.err.find("another qvlmr process has the monitor loaded"), std::string::npos)
-        << second.err;
+    EXPECT_THAT(second.err, HasSubstr("another qvlmr process has the monitor loaded"));
     ASSERT_EQ(Tool({"pause", std::to_string(job)}).status, 0);
     EXPECT_TRUE(WaitForText(job, "Paused"));
-    EXPECT_NE(Tool({"jobs", "--printer", "Office"}).out.find("paused,printing\tPaused"), std::string::npos);
+    EXPECT_THAT(Tool({"jobs", "--printer", "Office"}).out, HasSubstr("paused,printing\tPaused"));
     ASSERT_EQ(Tool({"resume", std::to_string(job)}).status, 0);
     EXPECT_TRUE(WaitForText(job, "Cannot print(Network Error)"));
     ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
@@ -127,9 +126,9 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::to_string(job) + "\n");
     // Every status text, as it changed, with a timestamp.
-    EXPECT_NE(r.err.find(": Sending...\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(": Paused\n"), std::string::npos);
-    EXPECT_NE(r.err.find(": Deleting...\n"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr(": Sending...\n"));
+    EXPECT_THAT(r.err, HasSubstr(": Paused\n"));
+    EXPECT_THAT(r.err, HasSubstr(": Deleting...\n"));
     EXPECT_EQ(Tool({"jobs"}).out, "");
 }
 
@@ -169,8 +168,7 @@ TEST_F(CliTest, InterruptingAPrintStopsTheDeliveryAndCancelRemovesTheJob) {
     ToolResult r = FinishTool(p);
     std::string id = std::to_string(job);
     EXPECT_EQ(r.status, 130);
-    EXPECT_NE(r.err.find("qvlmr: interrupted: job " + id + " is no longer being printed"), std::string::npos)
-        << r.err;
+    EXPECT_THAT(r.err, HasSubstr("qvlmr: interrupted: job " + id + " is no longer being printed"));
     Raw().SetReading(true);
     ASSERT_TRUE(Raw().WaitForConversations(1, 10000));
     Conversation c = Raw().Conversations()[0];
@@ -186,9 +184,9 @@ TEST_F(CliTest, ReadableAndExactExportsImportToTheSameSettings) {
     ASSERT_EQ(Tool({"install"}).status, 0);
     ASSERT_EQ(Tool({"port", "add", "--name", "LPR1", "--address", "127.0.0.1:lp"}).status, 0);
     std::string readable = Tool({"reg", "export"}).out, exact = Export();
-    EXPECT_NE(readable.find("\"LPR1\"=\"127.0.0.1\"\n"), std::string::npos) << readable;
-    EXPECT_NE(readable.find("\"PrtQName\"=\"lp\"\n"), std::string::npos) << readable;
-    EXPECT_NE(exact.find("\"LPR1\"=hex(1):31,32,37,2e,30,2e,30,2e,31\n"), std::string::npos) << exact;
+    EXPECT_THAT(readable, HasSubstr("\"LPR1\"=\"127.0.0.1\"\n"));
+    EXPECT_THAT(readable, HasSubstr("\"PrtQName\"=\"lp\"\n"));
+    EXPECT_THAT(exact, HasSubstr("\"LPR1\"=hex(1):31,32,37,2e,30,2e,30,2e,31\n"));
     Lpd();
     for (const std::string *form : {&readable, &exact}) {
         std::string home = home_ + (form == &readable ? "/readable" : "/exact");
@@ -218,11 +216,11 @@ TEST_F(CliTest, PrintOnATerminalRedrawsOneProgressLine) {
     size_t lineStart = r.out.find("\rjob ");
     ASSERT_NE(lineStart, std::string::npos) << r.out;
     std::string line = r.out.substr(lineStart, r.out.find('\n', lineStart) - lineStart);
-    EXPECT_NE(line.find("3.0 MiB of 3.0 MiB, "), std::string::npos) << r.out;
-    EXPECT_NE(line.find(" MiB/s, Sending...\x1b[K"), std::string::npos) << line;
-    EXPECT_NE(line.find(" MiB/s, Deleting...\x1b[K"), std::string::npos) << line;
-    EXPECT_EQ(r.out.find(" Sending...\r\n"), std::string::npos) << "no status line of its own";
-    EXPECT_NE(r.out.find("bytes handed to the monitor"), std::string::npos);
+    EXPECT_THAT(line, HasSubstr("3.0 MiB of 3.0 MiB, ")) << r.out;
+    EXPECT_THAT(line, HasSubstr(" MiB/s, Sending...\x1b[K"));
+    EXPECT_THAT(line, HasSubstr(" MiB/s, Deleting...\x1b[K"));
+    EXPECT_THAT(r.out, Not(HasSubstr(" Sending...\r\n"))) << "no status line of its own";
+    EXPECT_THAT(r.out, HasSubstr("bytes handed to the monitor"));
     ASSERT_TRUE(Lpd().WaitForConversations(1, 10000));
     EXPECT_TRUE(Lpd().Conversations()[0].dataFile == data);
 }
@@ -230,7 +228,7 @@ TEST_F(CliTest, PrintOnATerminalRedrawsOneProgressLine) {
 TEST_F(CliTest, VersionNamesTheMonitorModule) {
     ToolResult r = Tool({"--version"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\nmonitor module 2.037e\n"), std::string::npos) << r.out;
+    EXPECT_THAT(r.out, HasSubstr("\nmonitor module 2.037e\n"));
     EXPECT_EQ(Tool({"--version", "x"}).status, 2);
 }
 
@@ -249,24 +247,21 @@ TEST_F(CliTest, PortAddAndConfigureTypeTheFieldsIntoTheSetupDialog) {
         << r.err;
     r = Tool({"port", "add", "--name", "p2", "--address", "printer9"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("The host you have just entered is not available."), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("The host you have just entered is not available."));
     unsetenv("QVLMR_HOSTS");
     std::string reg = Tool({"reg", "export"}).out;
-    EXPECT_NE(reg.find("\\Ports\\p1]\n\"PrtQName\"=\"lp\"\n\"Protocol\"=dword:00000001\n\n"),
-              std::string::npos)
-        << reg;
-    EXPECT_NE(
-        reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00000203"),
-        std::string::npos);
+    EXPECT_THAT(reg, HasSubstr("\\Ports\\p1]\n\"PrtQName\"=\"lp\"\n\"Protocol\"=dword:00000001\n\n"));
+    EXPECT_THAT(
+        reg, HasSubstr(
+                 "\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000003\n\"SvrPort\"=dword:00000203"));
     EXPECT_EQ(Tool({"ports"}).out, "Zed\nalpha\nLpt\np1\nr1\n");
 
     // configure: LPR keeps the stored port number; the name cannot be changed; cancel saves nothing
     EXPECT_EQ(Tool({"port", "configure", "R1", "--lpr", "--no-byte-count"}).status, 0);
     reg = Export();
-    EXPECT_NE(
-        reg.find("\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000002\n\"SvrPort\"=dword:00000203"),
-        std::string::npos)
-        << reg;
+    EXPECT_THAT(
+        reg, HasSubstr(
+                 "\\Ports\\r1]\n\"PrtQName\"=\"\"\n\"Protocol\"=dword:00000002\n\"SvrPort\"=dword:00000203"));
     EXPECT_EQ(Tool({"port", "configure", "r1", "--name", "other"}).status, 1);
     EXPECT_EQ(Tool({"port", "configure", "r1", "--address", "10.0.0.4", "--cancel"}).status, 1);
     EXPECT_EQ(Export(), reg);

@@ -211,9 +211,9 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
     EXPECT_EQ(c[0].sourcePort, 601);
     EXPECT_EQ(c[1].sourcePort, 600);
     EXPECT_EQ(c[2].sourcePort, 1023) << "600 is followed by 1023";
-    EXPECT_NE(c[0].controlHeader.find("cfA999PC1"), std::string::npos);
-    EXPECT_NE(c[1].controlHeader.find("cfA000PC1"), std::string::npos) << "999 is followed by 000";
-    EXPECT_NE(c[2].controlHeader.find("cfA001PC1"), std::string::npos);
+    EXPECT_THAT(c[0].controlHeader, HasSubstr("cfA999PC1"));
+    EXPECT_THAT(c[1].controlHeader, HasSubstr("cfA000PC1")) << "999 is followed by 000";
+    EXPECT_THAT(c[2].controlHeader, HasSubstr("cfA001PC1"));
 }
 
 // PortNum and SeqNum kept in memory when the registry refuses them, in every mode: each
@@ -230,8 +230,8 @@ TEST_F(DeliveryTest, RegistryRefusingTheCountersKeepsThemInMemory) {
         EXPECT_EQ(lpd[2 * i].sourcePort, 1023 - 3 * i);
         EXPECT_EQ(lpd[2 * i + 1].sourcePort, 1022 - 3 * i);
         EXPECT_EQ(raw[i].sourcePort, 1021 - 3 * i);
-        EXPECT_NE(lpd[2 * i].controlHeader.find("cfA00" + std::to_string(2 * i)), std::string::npos);
-        EXPECT_NE(lpd[2 * i + 1].dataHeader.find("dfA00" + std::to_string(2 * i + 1)), std::string::npos)
+        EXPECT_THAT(lpd[2 * i].controlHeader, HasSubstr("cfA00" + std::to_string(2 * i)));
+        EXPECT_THAT(lpd[2 * i + 1].dataHeader, HasSubstr("dfA00" + std::to_string(2 * i + 1)))
             << "a raw job takes no job number";
     }
     EXPECT_EQ(Counter("PortNum"), 0xFFFFFFFFu) << "nothing reached the registry";

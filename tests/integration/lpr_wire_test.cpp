@@ -69,8 +69,8 @@ TEST_F(WireTest, DocumentNamesAreCutForTheBannerAndSourceLines) {
     DWORD job = QueueJob("lpt", name);
     ASSERT_TRUE(Print("lpt", job, "data", 2, name).ended);
     std::string cf = Received(Lpd(), 1)[0].controlFile;
-    EXPECT_NE(cf.find("\nJ" + name.substr(0, 99) + "\n"), std::string::npos) << cf;
-    EXPECT_NE(cf.find("\nN" + name.substr(0, 131) + "\n"), std::string::npos) << cf;
+    EXPECT_THAT(cf, HasSubstr("\nJ" + name.substr(0, 99) + "\n"));
+    EXPECT_THAT(cf, HasSubstr("\nN" + name.substr(0, 131) + "\n"));
 
     // In code page 932 a lead byte in the last kept position is dropped with its pair.
     qvhost::SetCodePage(932);
@@ -81,8 +81,8 @@ TEST_F(WireTest, DocumentNamesAreCutForTheBannerAndSourceLines) {
     job = QueueJob("lpt", dbcs);
     ASSERT_TRUE(Print("lpt", job, "data", 2, dbcs).ended);
     cf = Received(Lpd(), 2)[1].controlFile;
-    EXPECT_NE(cf.find("\nJ" + dbcs.substr(0, 98) + "\n"), std::string::npos);
-    EXPECT_NE(cf.find("\nN" + dbcs.substr(0, 130) + "\n"), std::string::npos);
+    EXPECT_THAT(cf, HasSubstr("\nJ" + dbcs.substr(0, 98) + "\n"));
+    EXPECT_THAT(cf, HasSubstr("\nN" + dbcs.substr(0, 130) + "\n"));
 }
 
 TEST_F(WireTest, EmptyNamesAndFailingIdentityCalls) {

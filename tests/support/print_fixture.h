@@ -3,11 +3,16 @@
 #ifndef QVLMR_TEST_PRINT_FIXTURE_H
 #define QVLMR_TEST_PRINT_FIXTURE_H
 
+#include <gmock/gmock.h>
+
 #include <memory>
 #include <mutex>
 
 #include "monitor_fixture.h"
 #include "test_printer.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct PrintResult {
     BOOL started = FALSE, written = TRUE, ended = FALSE;
