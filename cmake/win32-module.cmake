@@ -26,7 +26,8 @@ target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
 # platform's spooler, loaded in place of Wine's own from the harness's folder.
 set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/win32)
 add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/smoke_jobs.cpp
-               ${CMAKE_SOURCE_DIR}/tests/support/test_printer.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
+               ${CMAKE_SOURCE_DIR}/tests/support/test_printer.cpp
+               ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
 target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)
 target_link_options(QVSMOKE PRIVATE -static)

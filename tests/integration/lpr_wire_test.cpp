@@ -12,7 +12,7 @@ TEST_F(WireTest, SpooledJobMatchesTheProtocolExample) {
     DWORD job = QueueJob("lpt");
     std::string data = Bytes(1000);
     PrintResult r = Print("lpt", job, data);
-    ASSERT_TRUE(r.started && r.written && r.ended);
+    ASSERT_TRUE(r.ok());
     Conversation c = Received(Lpd(), 1)[0];
     EXPECT_EQ(c.sourcePort, 1023);
     EXPECT_TRUE(c.complete);
@@ -43,7 +43,7 @@ TEST_F(WireTest, EveryModeDeliversEveryByteForEdgeSizes) {
         for (std::string port : {"m1", "m2", "m3"}) {
             std::string data = Bytes(size, ++seed);
             PrintResult r = Print(port, QueueJob(port), data, 2, "Report", size > 200000 ? 65536 : 7000);
-            ASSERT_TRUE(r.started && r.written && r.ended) << port << " " << size;
+            ASSERT_TRUE(r.ok()) << port << " " << size;
             bool raw = port == "m3";
             Conversation c = Received(raw ? Raw() : Lpd(), raw ? ++rawSeen : ++lpdSeen, 20000).back();
             EXPECT_EQ(c.dataFile.size(), data.size()) << port << " " << size;

@@ -60,7 +60,7 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
                     live.insert(job);
                 }
                 PrintResult r = Print(ports[p].name, job, data, 2, "doc", 16384, printer);
-                bool ok = r.started && r.written && r.ended;
+                bool ok = r.ok();
                 std::lock_guard<std::mutex> l(lock);
                 live.erase(job);
                 if (!ok && !cancelled.count(job)) ++failedCalls;

@@ -35,29 +35,8 @@ DWORD PrintTest::QueueJob(const std::string &port, const std::string &document) 
 
 PrintResult PrintTest::Print(const std::string &port, DWORD job, const std::string &data, DWORD level,
                              const std::string &document, size_t chunk, const std::string &printer) {
-    PrintResult r;
-    HANDLE h = nullptr;
-    EXPECT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
-    if (!h) return r;
-    DOC_INFO_2A doc = {};
-    doc.pDocName = (LPSTR)document.c_str();
-    SetLastError(0);
-    r.started = monitor_.pfnStartDocPort(h, (LPSTR)printer.c_str(), job, level, (LPBYTE)&doc);
-    r.startError = GetLastError();
-    if (r.started) {
-        for (size_t at = 0; at < data.size();) {
-            size_t n = std::min(chunk, data.size() - at);
-            DWORD written = 0;
-            if (!monitor_.pfnWritePort(h, (LPBYTE)data.data() + at, (DWORD)n, &written) || written == 0) {
-                r.written = FALSE;
-                r.writeError = GetLastError();
-                break;
-            }
-            at += written;
-        }
-        r.ended = monitor_.pfnEndDocPort(h);
-    }
-    monitor_.pfnClosePort(h);
+    PrintResult r = PrintThroughTable(monitor_, port, printer, job, data, level, document, chunk);
+    EXPECT_TRUE(r.opened) << port;
     return r;
 }
 

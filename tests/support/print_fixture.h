@@ -9,15 +9,11 @@
 #include <mutex>
 
 #include "monitor_fixture.h"
+#include "table_print.h"
 #include "test_printer.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-struct PrintResult {
-    BOOL started = FALSE, written = TRUE, ended = FALSE;
-    DWORD startError = 0, writeError = 0;
-};
 
 struct StatusEvent {
     uint64_t at;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "smoke_check.h"
+#include "../support/table_print.h"
 #include "../support/test_printer.h"
 #include "../../host/win32/spooler_standin.h"
 
@@ -64,35 +65,11 @@ std::vector<std::string> SpoolFiles() {
     return names;
 }
 
-struct JobResult {
-    bool ok = false;
-    DWORD written = 0;
-};
-
-// A level-2 document through the table, in 64 KiB WritePort calls, as the spooler feeds it.
-JobResult PrintJob(MONITOR &m, const char *port, const char *printer, DWORD job, const std::string &data) {
-    JobResult r;
-    HANDLE h = nullptr;
-    DOC_INFO_2A doc = {(LPSTR) "report", nullptr, nullptr, 0, job};
-    if (!m.pfnOpenPort((LPSTR)port, &h)) return r;
-    bool ok = m.pfnStartDocPort(h, (LPSTR)printer, job, 2, (LPBYTE)&doc);
-    for (size_t at = 0; ok && at < data.size();) {
-        DWORD n = (DWORD)std::min<size_t>(65536, data.size() - at), written = 0;
-        ok = m.pfnWritePort(h, (LPBYTE)data.data() + at, n, &written) && written > 0;
-        at += written;
-        r.written += written;
-    }
-    ok = m.pfnEndDocPort(h) && ok;
-    m.pfnClosePort(h);
-    r.ok = ok;
-    return r;
-}
-
 // The job printed on this thread while `user` plays the user (or the printer) on another.
 template <class User>
-JobResult PrintBeside(MONITOR &m, DWORD job, const std::string &data, User user) {
+PrintResult PrintBeside(MONITOR &m, DWORD job, const std::string &data, User user) {
     std::thread beside(user);
-    JobResult r = PrintJob(m, "LPR1", kLprPrinter, job, data);
+    PrintResult r = PrintThroughTable(m, "LPR1", kLprPrinter, job, data);
     beside.join();
     return r;
 }
@@ -135,11 +112,11 @@ void CheckEveryMode(MONITOR &m) {
               k.listen);
         std::string data = Bytes(k.size, ++seed);
         DWORD job = spooler.addJob(k.printer, "report");
-        JobResult r = PrintJob(m, k.port, k.printer, job, data);
+        PrintResult r = PrintThroughTable(m, k.port, k.printer, job, data);
         printer.WaitForConversations(1, 30000);
         std::vector<Conversation> c = printer.Conversations();
         c.resize(1);
-        Check(r.ok && r.written == k.size && printer.Conversations().size() == 1 && c[0].dataFile == data &&
+        Check(r.ok() && r.bytes == k.size && printer.Conversations().size() == 1 && c[0].dataFile == data &&
                   (k.listen != 515 || (c[0].complete && c[0].queue == "lp")) && Reserved(c[0].sourcePort),
               "%s job: %u bytes received exactly (%u received; LPD: whole, queue lp) from the reserved local "
               "port %d",
@@ -168,7 +145,7 @@ void CheckRetryWait(MONITOR &m, bool userDeletes) {
     std::string data = Bytes(5000, userDeletes ? 6 : 4);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     bool seen = false;
-    JobResult r = PrintBeside(m, job, data, [&] {
+    PrintResult r = PrintBeside(m, job, data, [&] {
         seen = WaitForText(job, kNetworkError, 60);
         if (userDeletes)
             spooler.control(job, JOB_CONTROL_CANCEL);
@@ -183,7 +160,7 @@ void CheckRetryWait(MONITOR &m, bool userDeletes) {
     if (userDeletes) return;
     lpd.WaitForConversations(1, 10000);
     std::vector<Conversation> c = lpd.Conversations();
-    Check(r.ok && c.size() == 1 && c[0].complete && c[0].dataFile == data,
+    Check(r.ok() && c.size() == 1 && c[0].complete && c[0].dataFile == data,
           "printer down at first: retried once it listens, delivered once (%u connection(s))",
           (unsigned)c.size());
 }
@@ -195,7 +172,7 @@ void CheckPauseAndResume(MONITOR &m) {
     std::string data = Bytes(12 << 20, 5);
     DWORD job = spooler.addJob(kLprPrinter, "report");
     DWORD took = 0;
-    JobResult r = PrintBeside(m, job, data, [&] {
+    PrintResult r = PrintBeside(m, job, data, [&] {
         for (int i = 0; i < 3000 && lpd.Reading(); ++i) Sleep(20);
         Sleep(1500);  // the monitor's socket fills up and its send waits
         DWORD pausedAt = GetTickCount();
@@ -215,7 +192,7 @@ void CheckPauseAndResume(MONITOR &m) {
     Check(two && !c[0].complete && c[0].dataFile.size() < data.size(),
           "pause: the stalled transfer was cut off (%u byte(s) of data had arrived)",
           two ? (unsigned)c[0].dataFile.size() : 0);
-    Check(r.ok && two && c[1].complete && c[1].dataFile == data,
+    Check(r.ok() && two && c[1].complete && c[1].dataFile == data,
           "resume: the %u bytes delivered whole on a new connection", (unsigned)data.size());
     CheckHistory(job, "Sending...|Paused|Sending...|Deleting...|", "pause and resume");
 }

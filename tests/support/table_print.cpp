@@ -1,0 +1,31 @@
+#include "table_print.h"
+
+#include <algorithm>
+
+PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
+                              const std::string &data, DWORD level, const std::string &document,
+                              size_t chunk) {
+    PrintResult r;
+    HANDLE h = nullptr;
+    r.opened = m.pfnOpenPort((LPSTR)port.c_str(), &h);
+    if (!r.opened) return r;
+    DOC_INFO_2A doc = {};
+    doc.pDocName = (LPSTR)document.c_str();
+    SetLastError(0);
+    r.started = m.pfnStartDocPort(h, (LPSTR)printer.c_str(), job, level, (LPBYTE)&doc);
+    r.startError = GetLastError();
+    if (r.started) {
+        while (r.bytes < data.size()) {
+            DWORD n = (DWORD)std::min(chunk, data.size() - r.bytes), written = 0;
+            if (!m.pfnWritePort(h, (LPBYTE)data.data() + r.bytes, n, &written) || written == 0) {
+                r.written = FALSE;
+                r.writeError = GetLastError();
+                break;
+            }
+            r.bytes += written;
+        }
+        r.ended = m.pfnEndDocPort(h);
+    }
+    m.pfnClosePort(h);
+    return r;
+}

@@ -1,0 +1,22 @@
+// One document through a MONITOR table as the spooler feeds it: OpenPort, StartDocPort,
+// WritePort piece by piece, EndDocPort (only after a start), ClosePort. It builds for the
+// host tests and for the harness that drives the Windows module under Wine.
+#ifndef QVLMR_TEST_TABLE_PRINT_H
+#define QVLMR_TEST_TABLE_PRINT_H
+
+#include <string>
+
+#include "../../src/monitor/monitor_table.h"
+
+struct PrintResult {
+    BOOL opened = FALSE, started = FALSE, written = TRUE, ended = FALSE;
+    DWORD startError = 0, writeError = 0;
+    size_t bytes = 0;  // what WritePort took
+    bool ok() const { return started && written && ended; }
+};
+
+PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
+                              const std::string &data, DWORD level = 2,
+                              const std::string &document = "Report", size_t chunk = 65536);
+
+#endif
