@@ -112,40 +112,37 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
     }
 }
 
-TEST_F(DeliveryTest, QueueRefusalKeepsRetryingWithSendingAndResetsTheConnection) {
+// A printer that refuses the queue (twice) or never answers (for 120 polls) is tried again
+// after the 3 and 6 s waits, or at once, with no text but "Sending..."; each refused
+// connection gets nothing past its receive-job line and is reset.
+TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
+    const struct {
+        Misbehaviour m;
+        size_t tries, waitSeconds;
+    } cases[] = {{Misbehaviour::AnswerQueueWith1, 3, 3 + 6}, {Misbehaviour::NeverAnswerQueue, 2, 0}};
     ASSERT_TRUE(StartWithPorts({{"lpt", 1, -1, "busy"}}));
-    Lpd().SetMisbehaviour(Misbehaviour::AnswerQueueWith1);
-    DWORD job = QueueJob("lpt");
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        if (!s.select && s.ms == 1000 && qvhost::CountSleeps(1000) == 3 + 6)
-            Lpd().SetMisbehaviour(Misbehaviour::None);  // after two refusals
-    });
-    ASSERT_TRUE(Print("lpt", job, "data").ended);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
-    std::vector<Conversation> c = Received(Lpd(), 3);
-    EXPECT_TRUE(c[0].reset) << "a refused job is ended with a reset";
-    EXPECT_EQ(c[0].received, std::string("\x02") + "busy\n") << "nothing more after the refusal";
-    EXPECT_TRUE(c[2].complete);
-    EXPECT_FALSE(c[2].reset);
-}
-
-TEST_F(DeliveryTest, PrinterThatNeverAnswersTimesOutAfter120PollsAndIsRetriedAtOnce) {
-    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     qvhost::SetRealSelectSliceMs(2);
-    Lpd().SetMisbehaviour(Misbehaviour::NeverAnswerQueue);
-    DWORD job = QueueJob("lpt");
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        if (s.select && qvhost::CountSleeps(1000, true) == 120) Lpd().SetMisbehaviour(Misbehaviour::None);
-    });
-    ASSERT_TRUE(Print("lpt", job, "data").ended);
-    std::vector<Conversation> c = Received(Lpd(), 2);
-    EXPECT_TRUE(c[0].reset);
-    EXPECT_TRUE(c[1].complete);
-    // No delivery wait between the time-out and the next attempt: only the 500 ms printer
-    // open and the polls.
-    EXPECT_EQ(qvhost::CountSleeps(1000, false), 0u);
-    EXPECT_GE(qvhost::CountSleeps(1000, true), 120u);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
+    for (const auto &k : cases) {
+        lpd_.reset();
+        Lpd().SetMisbehaviour(k.m);
+        qvhost::ClearSleeps();
+        size_t textsBefore = Texts().size();
+        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+            if (s.select ? qvhost::CountSleeps(1000, true) == 120
+                         : s.ms == 1000 && qvhost::CountSleeps(1000) == k.waitSeconds)
+                Lpd().SetMisbehaviour(Misbehaviour::None);
+        });
+        ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "data").ended);
+        std::vector<std::string> texts = Texts();
+        EXPECT_EQ(std::vector<std::string>(texts.begin() + (long)textsBefore, texts.end()),
+                  (std::vector<std::string>{"Sending...", "Deleting..."}));
+        EXPECT_EQ(qvhost::CountSleeps(1000), k.waitSeconds) << "the delivery waits";
+        std::vector<Conversation> c = Received(Lpd(), k.tries);
+        EXPECT_EQ(Lpd().Conversations().size(), k.tries);
+        EXPECT_TRUE(c[0].reset);
+        EXPECT_EQ(c[0].received, std::string("\x02") + "busy\n") << "nothing more after the refusal";
+        EXPECT_TRUE(c[k.tries - 1].complete && !c[k.tries - 1].reset);
+    }
 }
 
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
