@@ -1,6 +1,5 @@
 #include "monitor_fixture.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <net/if.h>
@@ -12,7 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <filesystem>
 
 const char kMonitorKey[] =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
@@ -39,13 +38,6 @@ std::string MakeTempDir() {
     char tmpl[] = "/tmp/qvlmr-test-XXXXXX";
     char *dir = mkdtemp(tmpl);
     return dir ? dir : "";
-}
-
-void RemoveTree(const std::string &dir) {
-    if (dir.size() < 10 || dir.compare(0, 16, "/tmp/qvlmr-test-") != 0) return;
-    std::string cmd = "rm -rf '" + dir + "'";
-    if (system(cmd.c_str()) != 0) {
-    }
 }
 
 }  // namespace
@@ -88,18 +80,17 @@ void MonitorTest::TearDown() {
     qvhost::SetStatusHook(nullptr);
     qvhost::ClearMonitors();
     qvhost::ResetFaults();
-    RemoveTree(home_);
+    std::error_code ignored;
+    if (home_.compare(0, 16, "/tmp/qvlmr-test-") == 0) std::filesystem::remove_all(home_, ignored);
 }
 
 BOOL MonitorTest::StartMonitor() {
     // A private copy, so every test starts from a module that has never run.
     static int serial = 0;
     std::string copy = home_ + "/module-" + std::to_string(++serial) + ".so";
-    {
-        std::ifstream in(QVLMR_MODULE_PATH, std::ios::binary);
-        std::ofstream out(copy, std::ios::binary);
-        out << in.rdbuf();
-    }
+    std::error_code copied;
+    std::filesystem::copy_file(QVLMR_MODULE_PATH, copy, copied);
+    EXPECT_FALSE(copied) << copied.message();
     std::string error;
     module_ = qvhost::LoadModule(copy, &error);
     EXPECT_NE(module_, nullptr) << error;
@@ -204,11 +195,9 @@ std::string MonitorTest::SpoolDirectory() {
 
 std::vector<std::string> MonitorTest::SpoolFiles() {
     std::vector<std::string> out;
-    DIR *d = opendir(SpoolDirectory().c_str());
-    if (!d) return out;
-    while (struct dirent *e = readdir(d))
-        if (e->d_name[0] != '.') out.push_back(e->d_name);
-    closedir(d);
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(SpoolDirectory(), ec))
+        out.push_back(e.path().filename());
     std::sort(out.begin(), out.end());
     return out;
 }

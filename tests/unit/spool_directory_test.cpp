@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "print_fixture.h"
@@ -25,10 +26,7 @@ class SpoolDirTest : public PrintTest {
                     monitor_.pfnWritePort(h, (LPBYTE)data.data(), (DWORD)data.size(), &written));
         return h;
     }
-    static bool Exists(const std::string &path) {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0;
-    }
+    static bool Exists(const std::string &path) { return std::filesystem::exists(path); }
     static std::string Read(const std::string &path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
