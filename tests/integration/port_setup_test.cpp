@@ -26,7 +26,6 @@ class PortSetupTest : public MonitorTest {
         AddPortValue("LP_OLD", "10.0.0.1", 1, 777, "q");
         ASSERT_TRUE(StartMonitor());
         ClearDialogRecords();
-        AddHostEntry("printer1", "127.0.0.1");
     }
 
     // Opens the add dialog and pastes its fields (Raw with the port number, when one is
