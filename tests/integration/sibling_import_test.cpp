@@ -14,17 +14,6 @@ const char kSiblingKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Cli
 std::string Quoted(const std::string &name, const std::string &text) {
     return "\"" + name + "\"=\"" + text + "\"\n";
 }
-// A value of type REG_BINARY holding the bytes of text, with no terminator.
-std::string Binary(const std::string &name, const std::string &text) {
-    std::string out = "\"" + name + "\"=hex:";
-    char buf[4];
-    for (size_t i = 0; i < text.size(); ++i) {
-        snprintf(buf, sizeof buf, "%02x", (unsigned char)text[i]);
-        out += (i ? "," : "") + std::string(buf);
-    }
-    return out + "\n";
-}
-
 class SiblingImportTest : public MonitorTest {
   protected:
     void SetUp() override {
@@ -85,9 +74,9 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         {"name with a backslash", Quoted("PortName", "a\\\\b") + addr, false, "", "10.0.0.9", 1, 9100},
         {"name of 300 bytes", Quoted("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1,
          9100},
-        {"name of 256 bytes, no terminator", Binary("PortName", std::string(256, 'n')) + addr, false, "",
+        {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "",
          "10.0.0.9", 1, 9100},
-        {"address with no terminator", name + Binary("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
+        {"address with no terminator", name + RegHex("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
          9100},
         {"queue 100 + address 27: host, colon and queue fit the field",
          name + q100 + Quoted("IPAddress", std::string(27, 'h')), true, "PX", std::string(27, 'h'), 1, 9100,

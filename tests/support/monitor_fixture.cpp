@@ -48,6 +48,17 @@ std::string RegDword(const std::string &name, DWORD value) {
     return "\"" + name + "\"" + buf;
 }
 
+std::string RegHex(const std::string &name, const std::string &bytes, DWORD type) {
+    std::string out =
+        "\"" + name + "\"=hex" + (type == REG_BINARY ? "" : "(" + std::to_string(type) + ")") + ":";
+    char buf[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        snprintf(buf, sizeof buf, "%s%02x", i ? "," : "", (unsigned char)bytes[i]);
+        out += buf;
+    }
+    return out + "\n";
+}
+
 bool CanUseReservedPorts() {
     return g_isolated;
 }

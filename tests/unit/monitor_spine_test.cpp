@@ -229,7 +229,7 @@ TEST_F(SpineTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
     AddPortValue("zero", "127.0.0.1", 0);
     AddPortValue("four", "127.0.0.1", 4);
     ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"text\"=\"127.0.0.1\"\n[" + kMonitorKey +
-              "\\Ports\\text]\n\"Protocol\"=hex(1):33\n");
+              "\\Ports\\text]\n" + RegHex("Protocol", "3", REG_SZ));
     ASSERT_TRUE(StartMonitor());
     std::string error;
     ASSERT_TRUE(qvhost::AddPrinter("P", "zero", &error));
@@ -256,12 +256,10 @@ TEST_F(SpineTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
 TEST_F(SpineTest, OddStoredValuesOfAPortKeepToTheDefaults) {
     // A Protocol of two bytes, a PrtQName of 300 bytes without terminator, an SvrPort of
     // eight bytes: the monitor keeps to its defaults and never reads past its buffers.
-    std::string longQueue(300, 'q');
-    std::string hexQueue;
-    for (size_t i = 0; i < longQueue.size(); ++i) hexQueue += (i ? ",71" : "71");
-    ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"odd\"=hex(1):" + hexQueue + "\n[" + kMonitorKey +
-              "\\Ports\\odd]\n\"Protocol\"=hex(4):03,00\n\"PrtQName\"=hex(1):" + hexQueue +
-              "\n\"SvrPort\"=hex(4):01,02,03,04,05,06,07,08\n");
+    const std::string q300(300, 'q');
+    ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n" + RegHex("odd", q300, REG_SZ) + "[" +
+              kMonitorKey + "\\Ports\\odd]\n" + RegHex("Protocol", std::string("\3\0", 2), REG_DWORD) +
+              RegHex("PrtQName", q300, REG_SZ) + RegHex("SvrPort", "\1\2\3\4\5\6\7\10", REG_DWORD));
     ASSERT_TRUE(StartMonitor());
     std::string error;
     ASSERT_TRUE(qvhost::AddPrinter("P", "odd", &error));
