@@ -270,31 +270,22 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
 }
 
 TEST_F(PortSetupTest, HelpShowsEachControlsContext) {
-    const std::pair<int, DWORD> contexts[] = {{IDC_PORT_NAME, 450},
-                                              {IDC_PORT_NAME_LABEL, 450},
-                                              {IDC_ADDRESS, 451},
-                                              {IDC_ADDRESS_LABEL, 451},
-                                              {IDOK, 452},
-                                              {IDCANCEL, 453},
-                                              {IDC_ABOUT, 454},
-                                              {IDC_PROTOCOL_GROUP, 455},
-                                              {IDC_PORT_NUMBER, 456},
-                                              {IDC_PORT_NUMBER_LABEL, 456},
-                                              {IDC_BYTE_COUNT, 457},
-                                              {IDC_LPR, 460},
-                                              {IDC_RAW, 461}};
+    const int controls[] = {
+        IDC_PORT_NAME, IDC_PORT_NAME_LABEL, IDC_ADDRESS,     IDC_ADDRESS_LABEL,     IDOK,           IDCANCEL,
+        IDC_ABOUT,     IDC_PROTOCOL_GROUP,  IDC_PORT_NUMBER, IDC_PORT_NUMBER_LABEL, IDC_BYTE_COUNT, IDC_LPR,
+        IDC_RAW};
     SetupCall call = SetupCall::Add(monitor_);
     HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
     ASSERT_NE(d, nullptr);
-    for (auto &c : contexts) {
-        ASSERT_TRUE(AskHelp(d, c.first));
+    std::string contexts;
+    for (int id : controls) {
+        ASSERT_TRUE(AskHelp(d, id));
         HelpRecord h = HelpRequests().back();
-        EXPECT_EQ(h.window, d);
-        EXPECT_EQ(h.file, "QvLMRmon.hlp");
-        EXPECT_EQ(h.command, (UINT)HELP_CONTEXTPOPUP);
-        EXPECT_EQ(h.data, c.second) << "control " << c.first;
+        EXPECT_TRUE(h.window == d && h.file == "QvLMRmon.hlp" && h.command == (UINT)HELP_CONTEXTPOPUP) << id;
+        contexts += std::to_string(h.data) + " ";
     }
-    EXPECT_EQ(HelpRequests().size(), std::size(contexts));
+    EXPECT_EQ(contexts, "450 450 451 451 452 453 454 455 456 456 457 460 461 ");
+    EXPECT_EQ(HelpRequests().size(), std::size(controls));
 }
 
 TEST_F(PortSetupTest, AboutBoxPaintsSixLinesInTwoFontsAndKeepsNone) {
