@@ -39,7 +39,6 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     // the same proposal again: the name is taken, so the dialog opens with it
     SetupCall again = SetupCall::Add(monitor_);
     HWND d = again.Dialog(IDD_PORT_SETUP_ADD);
-    ASSERT_NE(d, nullptr);
     EXPECT_EQ(DialogFields(d), "SIB|10.0.0.9:q1|0|raw|bytes on");
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_EQ(MessageBoxes().size(), 1u);
@@ -115,7 +114,6 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     Propose(Quoted("PortName", "LP_OLDER") + Quoted("IPAddress", "10.0.0.9") + Quoted("LPRQueue", "q"));
     SetupCall call = SetupCall::Add(monitor_);
     HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
-    ASSERT_NE(d, nullptr);
     EXPECT_EQ(DialogFields(d), "LP_OLDER|10.0.0.9:q|9100|lpr|bytes on");
     ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "NEWNAME"));
     ASSERT_TRUE(ClickButton(d, IDOK));
@@ -150,7 +148,6 @@ TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndThe
     ImportReg(std::string("[-") + kSiblingKey + "]\n");
     SetupCall typed = SetupCall::Add(monitor_);
     HWND d = typed.Dialog(IDD_PORT_SETUP_ADD);
-    ASSERT_NE(d, nullptr);
     ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "TYPED"));
     ASSERT_TRUE(PasteText(d, IDC_ADDRESS, "10.0.0.9"));
     ASSERT_TRUE(ClickButton(d, IDOK));

@@ -1,5 +1,7 @@
 #include "setup_call.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 
 #include "../../src/ui/resource.h"
@@ -52,7 +54,9 @@ SetupCall::~SetupCall() {
 }
 
 HWND SetupCall::Dialog(int templateId, int timeoutMs) const {
-    return qvhost::WaitForDialog(templateId, thread_, timeoutMs);
+    HWND d = qvhost::WaitForDialog(templateId, thread_, timeoutMs);
+    EXPECT_TRUE(d || !timeoutMs) << "no dialog " << templateId << " came";
+    return d;
 }
 
 bool SetupCall::Finished(int timeoutMs) {

@@ -21,7 +21,8 @@ class SetupCall {
     SetupCall(SetupCall &&) = default;
     ~SetupCall();
 
-    // The call's dialog of that template, once it waits for input; null if none came.
+    // The call's dialog of that template, once it waits for input; null (a test failure,
+    // unless the time is 0) if none came.
     HWND Dialog(int templateId, int timeoutMs = 10000) const;
     // Waits for the call to return; false when it did not within the time.
     bool Finished(int timeoutMs = 10000);
