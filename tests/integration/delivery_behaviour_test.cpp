@@ -1,4 +1,5 @@
 // Waits, holds, retries and releases of the job paths, timed on the virtual clock.
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -10,9 +11,8 @@ namespace {
 class DeliveryTest : public NetworkTest {
   protected:
     int Count(const std::string &text) {
-        int n = 0;
-        for (const std::string &t : Texts()) n += t == text;
-        return n;
+        std::vector<std::string> t = Texts();
+        return (int)std::count(t.begin(), t.end(), text);
     }
 };
 

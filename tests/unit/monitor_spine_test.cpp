@@ -1,9 +1,8 @@
 // Start-up, the port list, EnumPorts, DeletePort, OpenPort/ClosePort and mode routing,
 // all through the module's exports and its MONITOR table.
-#include <fcntl.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <fstream>
 
 #include "monitor_fixture.h"
 
@@ -31,11 +30,6 @@ class SpineTest : public MonitorTest {
     }
     DWORD needed = 0, count = 0;
     std::vector<BYTE> buf_;
-    void Touch(const std::string &name) {
-        int fd = open((SpoolDirectory() + "/" + name).c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0);
-        close(fd);
-    }
 };
 
 TEST_F(SpineTest, StartupBuildsPortsInRegistryOrderAndFillsAllSlots) {
@@ -89,7 +83,7 @@ TEST_F(SpineTest, StartupWithoutMonitorKeyListsNothing) {
 TEST_F(SpineTest, StartupDeletesStaleJobFilesOnly) {
     for (const char *n :
          {"QVLMR012.dtf", "QVLMR012.ctf", "QVLMRDIR.ckf", "QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"})
-        Touch(n);
+        std::ofstream(SpoolDirectory() + "/" + n) << "";
     ASSERT_TRUE(StartMonitor());
     EXPECT_EQ(SpoolFiles(), (std::vector<std::string>{"QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"}));
 }
