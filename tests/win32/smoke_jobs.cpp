@@ -74,10 +74,6 @@ PrintResult PrintBeside(MONITOR &m, DWORD job, const std::string &data, User use
     return r;
 }
 
-bool Reserved(int port) {
-    return port >= 600 && port <= 1023;
-}
-
 LONG f5Count = 0;
 
 LRESULT CALLBACK QueueWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -117,10 +113,10 @@ void CheckEveryMode(MONITOR &m) {
         std::vector<Conversation> c = printer.Conversations();
         c.resize(1);
         Check(r.ok() && r.bytes == k.size && printer.Conversations().size() == 1 && c[0].dataFile == data &&
-                  (k.listen != 515 || (c[0].complete && c[0].queue == "lp")) && Reserved(c[0].sourcePort),
-              "%s job: %u bytes received exactly (%u received; LPD: whole, queue lp) from the reserved local "
-              "port %d",
-              k.what, (unsigned)k.size, (unsigned)c[0].dataFile.size(), c[0].sourcePort);
+                  (k.listen != 515 || (c[0].complete && c[0].queue == "lp")) && c[0].sourcePort >= 600 &&
+                  c[0].sourcePort <= 1023,
+              "%s job: %u bytes received exactly (%u), from reserved port %d (LPD: queue lp)", k.what,
+              (unsigned)k.size, (unsigned)c[0].dataFile.size(), c[0].sourcePort);
         if (*k.header)
             Check(c[0].dataHeader.compare(0, strlen(k.header) + 1, "\x03" + std::string(k.header)) == 0,
                   "%s job: the data file announced as \\x03%s", k.what,
