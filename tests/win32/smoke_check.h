@@ -6,6 +6,9 @@
 
 #include <string>
 
+// The monitor's key under HKEY_LOCAL_MACHINE.
+const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+
 void Check(bool ok, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int Failures();
 // A top-level window of its own class, made and served by a thread of its own (as the

@@ -97,17 +97,12 @@ void CheckEnumeration(MONITOR &m) {
     for (DWORD i = 0; same && i < count; ++i)
         same = strcmp(p[i].pMonitorName, "QV TCP/IP LMR Monitor") == 0 &&
                strcmp(p[i].pDescription, "QV TCP/IP LMR Port") == 0 && p[i].fPortType == 1;
-    Check(same,
-          "EnumPorts level 2: %lu ports, monitor \"QV TCP/IP LMR Monitor\", description \"QV TCP/IP "
-          "LMR Port\"",
-          count);
+    Check(same, "EnumPorts level 2: %lu ports, each with the monitor's name and description", count);
     Check(m.pfnDeletePort(nullptr, nullptr, (LPSTR) "delme"), "DeletePort of DELME (named in other case)");
     names = PortNames(m);
     HKEY key;
-    bool keyGone =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Ports\\DELME",
-                      0, KEY_READ, &key) != ERROR_SUCCESS;
+    bool keyGone = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kMonitorKey) + "\\Ports\\DELME").c_str(), 0,
+                                 KEY_READ, &key) != ERROR_SUCCESS;
     Check(names.compare(0, 23, "LPR1,LPRX,SMOKE,STREAM,") == 0 && keyGone,
           "after DeletePort: %s, settings key gone", names.c_str());
 }

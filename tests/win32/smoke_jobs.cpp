@@ -197,9 +197,8 @@ void CheckSpoolErrorHold(MONITOR &m) {
     // The next job number is 500, and its control file cannot be written: a folder has its name.
     HKEY key;
     DWORD last = 499;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port\\Config", 0,
-                      KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kMonitorKey) + "\\Config").c_str(), 0, KEY_SET_VALUE,
+                      &key) == ERROR_SUCCESS) {
         RegSetValueExA(key, "SeqNum", 0, REG_DWORD, (const BYTE *)&last, sizeof last);
         RegCloseKey(key);
     }
