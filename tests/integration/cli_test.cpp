@@ -23,6 +23,11 @@ class CliTest : public PrintTest {
     ToolResult Tool(const std::vector<std::string> &args, const std::string &input = "") {
         return RunTool(home_, args, input);
     }
+    // "<exit status>: <standard output><standard error>"
+    std::string Said(const std::vector<std::string> &args, const std::string &input = "") {
+        ToolResult r = Tool(args, input);
+        return std::to_string(r.status) + ": " + r.out + r.err;
+    }
     std::string Export() { return Tool({"reg", "export", "--exact"}).out; }
     // The ports of kPortsReg, and printer Office on one of them.
     void OfficeOn(const std::string &port) {
@@ -62,28 +67,23 @@ class CliTest : public PrintTest {
 TEST_F(CliTest, PortDeleteInOtherCaseAndRefusalWhileJobsAreQueued) {
     OfficeOn("Zed");
     DWORD job = qvhost::AddJob("Office", "doc", "bob");
-    ToolResult r = Tool({"port", "delete", "ALPHA"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvlmr: port ALPHA is in use: job " + std::to_string(job) +
-                         " on printer Office is queued; cancel it first\n");
+    EXPECT_EQ(Said({"port", "delete", "ALPHA"}), "1: qvlmr: port ALPHA is in use: job " +
+                                                     std::to_string(job) +
+                                                     " on printer Office is queued; cancel it first\n");
     EXPECT_THAT(Export(), HasSubstr("\"alpha\"=")) << "nothing changed";
     ASSERT_EQ(Tool({"cancel", std::to_string(job)}).status, 0);
-    r = Tool({"port", "delete", "ALPHA"});
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Said({"port", "delete", "ALPHA"}), "0: ");
     std::string reg = Export();
     EXPECT_THAT(reg, Not(HasSubstr("alpha")));
     EXPECT_THAT(reg, HasSubstr("\"Zed\"="));
-    r = Tool({"port", "delete", "alpha"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err, HasSubstr("no port named"));
+    EXPECT_THAT(Said({"port", "delete", "alpha"}), AllOf(StartsWith("1: "), HasSubstr("no port named")));
 }
 
 TEST_F(CliTest, BadInputGivesOneClearLineAndChangesNothing) {
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
     std::string before = Export();
-    ToolResult r = Tool({"reg", "import", "-"}, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=dword:zz\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "qvlmr: reg import: line 4: cannot read the value data 'dword:zz'\n");
+    EXPECT_EQ(Said({"reg", "import", "-"}, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=dword:zz\n"),
+              "1: qvlmr: reg import: line 4: cannot read the value data 'dword:zz'\n");
     EXPECT_EQ(Export(), before) << "a failed import stores nothing";
     EXPECT_EQ(Tool({"ports", "--level", "3"}).status, 2);
     EXPECT_EQ(Tool({"frobnicate"}).status, 2);
@@ -142,10 +142,9 @@ TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {
     std::string id = std::to_string(job);
     EXPECT_EQ(Tool({"jobs"}).out, id + "\tOffice\tinterrupted\tCannot print(Network Error)\n");
     // The next process to load the monitor is a spooler restarted after a crash.
-    ToolResult r = Tool({"port", "delete", "Zed"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "qvlmr: job " + id + " on printer Office was interrupted; it stays queued until cancelled\n" +
+    EXPECT_EQ(Said({"port", "delete", "Zed"}),
+              "1: qvlmr: job " + id +
+                  " on printer Office was interrupted; it stays queued until cancelled\n" +
                   "qvlmr: port Zed is in use: job " + id + " on printer Office is queued; cancel it first\n");
     EXPECT_EQ(Tool({"jobs"}).out, id + "\tOffice\tqueued\t\n");
     ASSERT_EQ(Tool({"cancel", id}).status, 0);
@@ -236,18 +235,15 @@ TEST_F(CliTest, PortAddAndConfigureTypeTheFieldsIntoTheSetupDialog) {
     ASSERT_EQ(Tool({"install"}).status, 0);
     ASSERT_EQ(Tool({"reg", "import", "-"}, kPortsReg).status, 0);
     setenv("QVLMR_HOSTS", "printer1=127.0.0.1", 1);
-    ToolResult r = Tool({"port", "add", "--name", "p1", "--address", "printer1:lp"});
-    EXPECT_EQ(r.out, "added p1\n") << r.err;
-    r = Tool({"port", "add", "--name", "r1", "--address", "10.0.0.3", "--raw", "--port-number", "515"});
-    EXPECT_EQ(r.out, "added r1\n") << r.err;
+    EXPECT_EQ(Said({"port", "add", "--name", "p1", "--address", "printer1:lp"}), "0: added p1\n");
+    EXPECT_EQ(Said({"port", "add", "--name", "r1", "--address", "10.0.0.3", "--raw", "--port-number", "515"}),
+              "0: added r1\n");
     // pasted, as only a paste can put letters into the dialog's digits-only field
-    r = Tool({"port", "add", "--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.find("Error for QV TCP/IP Quorvane Port Setup: Input error.  Please input again.\n"), 0u)
-        << r.err;
-    r = Tool({"port", "add", "--name", "p2", "--address", "printer9"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err, HasSubstr("The host you have just entered is not available."));
+    EXPECT_THAT(
+        Said({"port", "add", "--name", "x4", "--address", "10.0.0.3", "--raw", "--port-number", "12a"}),
+        StartsWith("1: Error for QV TCP/IP Quorvane Port Setup: Input error.  Please input again.\n"));
+    EXPECT_THAT(Said({"port", "add", "--name", "p2", "--address", "printer9"}),
+                AllOf(StartsWith("1: "), HasSubstr("The host you have just entered is not available.")));
     unsetenv("QVLMR_HOSTS");
     std::string reg = Tool({"reg", "export"}).out;
     EXPECT_THAT(reg, HasSubstr("\\Ports\\p1]\n\"PrtQName\"=\"lp\"\n\"Protocol\"=dword:00000001\n\n"));

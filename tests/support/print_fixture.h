@@ -12,8 +12,10 @@
 #include "table_print.h"
 #include "test_printer.h"
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 struct StatusEvent {
     uint64_t at;
