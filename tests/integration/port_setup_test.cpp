@@ -94,9 +94,7 @@ TEST_F(PortSetupTest, AddDialogStartsEmptyWithLprAndEnablesOkOnNameAndAddress) {
 
     ClearSleeps();
     EXPECT_TRUE(PressEsc(d));
-    ASSERT_TRUE(call.Finished());
-    EXPECT_FALSE(call.result());
-    EXPECT_EQ(call.error(), 0u);
+    EXPECT_EQ(call.Returned(), "FALSE 0");
     EXPECT_EQ(CountSleeps(100), 1u);
     DWORD owner = (DWORD)getpid();  // the window's thread: this process's main thread
     std::vector<InputAttachment> a = InputAttachments();
@@ -136,8 +134,7 @@ TEST_F(PortSetupTest, AddressFormsSaveHostAndQueueWithOrWithoutLookup) {
         SetupCall call = SetupCall::Add(monitor_);
         HWND d = OpenAdd(call, name, c.typed, c.portNumber);
         ASSERT_TRUE(ClickButton(d, IDOK)) << c.typed;
-        ASSERT_TRUE(call.Finished()) << c.typed;
-        EXPECT_TRUE(call.result()) << c.typed;
+        EXPECT_EQ(call.Returned(), "TRUE 0") << c.typed;
         EXPECT_EQ(LookupsStarted() - lookupsBefore, c.lookups) << c.typed;
         EXPECT_EQ(Saved(name), c.saved) << c.typed;
         EXPECT_TRUE(Listed(name)) << c.typed;
@@ -178,8 +175,7 @@ TEST_F(PortSetupTest, RefusedEntriesKeepTheDialogOpenWithTheirMessage) {
             << "controls are usable again: " << c.name;
         EXPECT_EQ(ExportRegText(kMonitorKey, true), before) << "nothing saved: " << c.name;
         ASSERT_TRUE(ClickButton(d, IDCANCEL));
-        ASSERT_TRUE(call.Finished());
-        EXPECT_FALSE(call.result());
+        EXPECT_EQ(call.Returned(), "FALSE 0") << c.name;
     }
 }
 
@@ -221,9 +217,7 @@ TEST_F(PortSetupTest, LookupCanBeCalledOffAndItsFailureToStartSaysNothing) {
     EXPECT_TRUE(DialogOpen(d));
     HoldLookups(false);
     ASSERT_TRUE(CloseFromCaption(d));
-    ASSERT_TRUE(call.Finished());
-    EXPECT_FALSE(call.result());
-    EXPECT_EQ(call.error(), 0u);
+    EXPECT_EQ(call.Returned(), "FALSE 0");
 }
 
 TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
@@ -241,8 +235,7 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     ASSERT_TRUE(PasteText(d, IDC_ADDRESS, "10.0.0.7:r"));
     ASSERT_TRUE(PasteText(d, IDC_PORT_NUMBER, "9101"));
     ASSERT_TRUE(ClickButton(d, IDOK));
-    ASSERT_TRUE(call.Finished());
-    EXPECT_TRUE(call.result());
+    EXPECT_EQ(call.Returned(), "TRUE 0");
     EXPECT_EQ(Saved("RAWQ"), "10.0.0.7|r|3|9101");
 
     // stored values missing: the defaults; LPR leaves an existing SvrPort alone; cancel is TRUE
@@ -250,9 +243,7 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     d = bare.Dialog(IDD_PORT_SETUP_CONFIGURE);
     EXPECT_EQ(DialogFields(d), "BARE|10.0.0.6|9100|lpr|bytes on");
     ASSERT_TRUE(ClickButton(d, IDCANCEL));
-    ASSERT_TRUE(bare.Finished());
-    EXPECT_TRUE(bare.result());
-    EXPECT_EQ(bare.error(), 0u);
+    EXPECT_EQ(bare.Returned(), "TRUE 0");
 
     SetupCall old = SetupCall::Configure(monitor_, "LP_OLD");
     d = old.Dialog(IDD_PORT_SETUP_CONFIGURE);

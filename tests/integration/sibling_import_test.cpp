@@ -29,10 +29,8 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     Propose(RegDword("Protocol", 3) + RegDword("RawPort", 0) + Quoted("LPRQueue", "q1") +
             Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
     SetupCall call = SetupCall::Add(monitor_, "qv tcp/ip LMR port");  // A to Z in any case
-    ASSERT_TRUE(call.Finished());
+    EXPECT_EQ(call.Returned(), "TRUE 0");
     EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
-    EXPECT_TRUE(call.result());
-    EXPECT_EQ(call.error(), 0u);
     EXPECT_EQ(Saved("SIB"), "10.0.0.9|q1|3|0");
     EXPECT_EQ(InputAttachments().size(), 2u) << "attached and detached around the add";
 
@@ -44,8 +42,7 @@ TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
     ASSERT_EQ(MessageBoxes().size(), 1u);
     EXPECT_EQ(MessageBoxes()[0].text, "The port you have just entered already exists.");
     ASSERT_TRUE(ClickButton(d, IDCANCEL));
-    ASSERT_TRUE(again.Finished());
-    EXPECT_FALSE(again.result());
+    EXPECT_EQ(again.Returned(), "FALSE 0");
 }
 
 struct ProposalCase {
@@ -92,8 +89,7 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         Propose(c.values);
         SetupCall call = SetupCall::Add(monitor_);
         if (c.silent) {
-            ASSERT_TRUE(call.Finished()) << c.what;
-            EXPECT_TRUE(call.result()) << c.what;
+            EXPECT_EQ(call.Returned(), "TRUE 0") << c.what;
             EXPECT_EQ(Saved(c.name), c.address + "|" + c.queue + "|" + std::to_string(c.protocol) + "|" +
                                          std::to_string(c.port))
                 << c.what;
@@ -117,8 +113,7 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
     EXPECT_EQ(DialogFields(d), "LP_OLDER|10.0.0.9:q|9100|lpr|bytes on");
     ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "NEWNAME"));
     ASSERT_TRUE(ClickButton(d, IDOK));
-    ASSERT_TRUE(call.Finished());
-    EXPECT_TRUE(call.result());
+    EXPECT_EQ(call.Returned(), "TRUE 0");
     EXPECT_EQ(Saved("NEWNAME"), "10.0.0.9|q|1|-");
 }
 
@@ -126,9 +121,7 @@ TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
     Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
     for (const char *other : {"Local Port", "QV TCP/IP LMR Port2", "QV TCP/IP LMR Por", ""}) {
         SetupCall call = SetupCall::Add(monitor_, other);
-        ASSERT_TRUE(call.Finished()) << other;
-        EXPECT_FALSE(call.result()) << other;
-        EXPECT_EQ(call.error(), (DWORD)ERROR_INVALID_PARAMETER) << other;
+        EXPECT_EQ(call.Returned(), "FALSE " + std::to_string(ERROR_INVALID_PARAMETER)) << other;
     }
     EXPECT_TRUE(InputAttachments().empty());
     EXPECT_EQ(StoredText("Ports", "SIB"), "<none>");
@@ -138,9 +131,7 @@ TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndThe
     Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
     FailLoadLibrary("SPOOLSS.DLL", true);
     SetupCall call = SetupCall::Add(monitor_);
-    ASSERT_TRUE(call.Finished());
-    EXPECT_FALSE(call.result());
-    EXPECT_EQ(call.error(), (DWORD)ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(call.Returned(), "FALSE " + std::to_string(ERROR_MOD_NOT_FOUND));
     EXPECT_EQ(StoredText("Ports", "SIB"), "<none>");
     ASSERT_EQ(InputAttachments().size(), 2u);
     EXPECT_FALSE(InputAttachments()[1].attach) << "detached before returning";
@@ -157,8 +148,7 @@ TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndThe
     EXPECT_TRUE(ControlEnabled(d, IDOK));
     FailLoadLibrary("SPOOLSS.DLL", false);
     ASSERT_TRUE(ClickButton(d, IDOK));
-    ASSERT_TRUE(typed.Finished());
-    EXPECT_TRUE(typed.result());
+    EXPECT_EQ(typed.Returned(), "TRUE 0");
     EXPECT_EQ(StoredText("Ports", "TYPED"), "10.0.0.9");
 }
 

@@ -65,3 +65,8 @@ bool SetupCall::Finished(int timeoutMs) {
     error_ = outcome_->second;
     return true;
 }
+
+std::string SetupCall::Returned(int timeoutMs) {
+    if (!Finished(timeoutMs)) return "still running";
+    return (result_ ? "TRUE " : "FALSE ") + std::to_string(error_);
+}

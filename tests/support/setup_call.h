@@ -26,6 +26,9 @@ class SetupCall {
     HWND Dialog(int templateId, int timeoutMs = 10000) const;
     // Waits for the call to return; false when it did not within the time.
     bool Finished(int timeoutMs = 10000);
+    // Waits for the call to return: "TRUE <last error>" or "FALSE <last error>", or
+    // "still running" when it did not within the time.
+    std::string Returned(int timeoutMs = 10000);
     BOOL result() const { return result_; }
     DWORD error() const { return error_; }
     DWORD thread() const { return thread_; }
