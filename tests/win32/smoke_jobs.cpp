@@ -214,9 +214,7 @@ void CheckSpoolErrorHold(MONITOR &m) {
         held = held && WaitForText(job, "Cannot print(Spool Error)", 1, JOB_STATUS_PAUSED);
         spooler.control(job, JOB_CONTROL_CANCEL);
     });
-    Check(held,
-          "control file refused by the spool directory: the job held, paused, with \"Cannot print(Spool "
-          "Error)\"");
+    Check(held, "control file refused: the job held, paused, with \"Cannot print(Spool Error)\"");
     CheckHistory(job, "Sending...|Cannot print(Spool Error)|Deleting...|", "spool error, then deleted");
     std::vector<std::string> left = SpoolFiles();
     Check(left.size() == 1 && left[0] == "QVLMR500.ctf",
