@@ -39,8 +39,7 @@ TEST_F(ConnectionBindTest, EveryRefusalCyclesThroughTheRangeOncePerSecond) {
         if (!s.select && qvhost::CountSleeps(1000) == 5) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
     PrintResult r = Print("raw", job, "x");
-    EXPECT_FALSE(r.started);
-    EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(r.Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE));
     EXPECT_EQ(qvhost::CountSleeps(1000), 5u);
     // 602, 601, 600, 1023, 1022 and 1021, whose pause found the job deleted; the port below
     // it is the next to try.
@@ -86,7 +85,7 @@ TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {
         if (!s.select && qvhost::CountSleeps(1000) == 3) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
     PrintResult r = Print("raw", job, "x");
-    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(Raw().WaitForConversations(1, 100)) << "no connection was made";
 }
 
@@ -129,10 +128,7 @@ TEST_F(ConnectionTest, DeletingAStalledRawJobEndsTheWrite) {
         if (s.select && qvhost::CountSleeps(1000, true) == 2) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
     PrintResult r = Print("raw", job, Bytes(16 << 20, 5), 2, "Report", 8 << 20);
-    EXPECT_TRUE(r.started);
-    EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.writeError, (DWORD)ERROR_NET_WRITE_FAULT);
-    EXPECT_TRUE(r.ended);
+    EXPECT_EQ(r.Outcome(), "write failed: " + std::to_string(ERROR_NET_WRITE_FAULT) + ", ended");
     EXPECT_EQ(qvhost::CountSleeps(1000, true), 2u);
     Raw().SetReading(true);
     EXPECT_TRUE(Received(Raw(), 1)[0].reset);
@@ -152,8 +148,7 @@ TEST_F(ConnectionTest, APrinterThatStopsReadingIsWaitedOnNotPolledInALoop) {
     });
     std::string data = Bytes(16 << 20, 7);
     PrintResult r = Print("raw", job, data, 2, "Report", data.size());
-    EXPECT_TRUE(r.written);
-    EXPECT_TRUE(r.ended);
+    EXPECT_EQ(r.Outcome(), "written, ended");
     // Four seconds without the printer reading: a few calls fill the socket, then each
     // second brings at most one more.
     EXPECT_GT(sendsInStall, 0u);

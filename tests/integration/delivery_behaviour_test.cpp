@@ -95,8 +95,9 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
                 EXPECT_TRUE(r.ended) << what;
                 EXPECT_EQ(texts.at(1), "Cannot print(Spool Error)") << what;
             } else {
-                EXPECT_EQ(r.started, resume) << what;
-                EXPECT_TRUE(resume || r.startError == ERROR_INVALID_HANDLE) << what;
+                EXPECT_EQ(r.Outcome(),
+                          resume ? "written, ended" : "start failed: " + std::to_string(ERROR_INVALID_HANDLE))
+                    << what;
                 EXPECT_EQ(texts,
                           resume ? std::vector<std::string>{"Deleting..."} : std::vector<std::string>{})
                     << what << ": no text until the end";
@@ -244,8 +245,7 @@ TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDele
                 qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
         });
         PrintResult r = Print(port, job, "data");
-        EXPECT_FALSE(r.started) << port;
-        EXPECT_EQ(r.startError, (DWORD)ERROR_INVALID_HANDLE) << port;
+        EXPECT_EQ(r.Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE)) << port;
         // One connect poll per attempt; the fourth attempt finds the job deleted first.
         EXPECT_EQ(qvhost::CountSleeps(1000, true), 3u) << port;
         EXPECT_EQ(qvhost::CountSleeps(1000), 3u + 6 + 12) << port;

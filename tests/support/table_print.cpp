@@ -29,3 +29,9 @@ PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::st
     m.pfnClosePort(h);
     return r;
 }
+
+std::string PrintResult::Outcome() const {
+    if (!started) return "start failed: " + std::to_string(startError);
+    return (written ? std::string("written") : "write failed: " + std::to_string(writeError)) +
+           (ended ? ", ended" : ", not ended");
+}

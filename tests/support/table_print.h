@@ -13,6 +13,8 @@ struct PrintResult {
     DWORD startError = 0, writeError = 0;
     size_t bytes = 0;  // what WritePort took
     bool ok() const { return started && written && ended; }
+    // "start failed: <error>", or "written" or "write failed: <error>", then ", ended" or not
+    std::string Outcome() const;
 };
 
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
