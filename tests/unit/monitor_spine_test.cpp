@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "monitor_fixture.h"
+#include "print_fixture.h"
 
 namespace {
 
@@ -31,6 +31,10 @@ class SpineTest : public MonitorTest {
     DWORD needed = 0, count = 0;
     std::vector<BYTE> buf_;
 };
+
+// The cases that print, to printer P; the others run with no printer at all, as with one
+// the spooler's printer query inside DeletePort leaves a last error of its own.
+class SpinePrintTest : public PrintTest {};
 
 TEST_F(SpineTest, StartupBuildsPortsInRegistryOrderAndFillsAllSlots) {
     AddPortValue("zeta", "10.0.0.1");
@@ -193,13 +197,10 @@ TEST_F(SpineTest, DeletePortRefusedWhileOpenOrWhileAnyPrinterHasQueuedJobs) {
 }
 
 // GetPrinterDataFromPort, SetPortTimeOuts, and ReadPort of a started job in modes 1 to 3.
-TEST_F(SpineTest, RefusalsOfTheTable) {
+TEST_F(SpinePrintTest, RefusalsOfTheTable) {
     AddPortValue("p1", "127.0.0.1", 1);
     ASSERT_TRUE(StartMonitor());
-    std::string error;
-    ASSERT_TRUE(qvhost::AddPrinter("P", "p1", &error));
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "p1", &h));
+    HANDLE h = StartDocument("p1", QueueJob("p1"), 1);
     char out[8];
     DWORD returned = kSentinel;
     SetLastError(kSentinel);
@@ -210,44 +211,34 @@ TEST_F(SpineTest, RefusalsOfTheTable) {
     COMMTIMEOUTS t = {};
     EXPECT_FALSE(monitor_.pfnSetPortTimeOuts(h, &t, 0));
     EXPECT_EQ(GetLastError(), kSentinel);
-    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-    ASSERT_TRUE(
-        monitor_.pfnStartDocPort(h, (LPSTR) "P", qvhost::AddJob("P", "doc", "alice"), 1, (LPBYTE)&doc));
     EXPECT_FALSE(monitor_.pfnReadPort(h, (LPBYTE)out, 4, &returned));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
     EXPECT_EQ(returned, kSentinel);
 }
 
 // Modes outside 1..3 (0, 4, or a Protocol stored as the text "3") print nothing and succeed.
-TEST_F(SpineTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
+TEST_F(SpinePrintTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
     AddPortValue("zero", "127.0.0.1", 0);
     AddPortValue("four", "127.0.0.1", 4);
     ImportReg(std::string("[") + kMonitorKey + "\\Ports]\n\"text\"=\"127.0.0.1\"\n[" + kMonitorKey +
               "\\Ports\\text]\n" + RegHex("Protocol", "3", REG_SZ));
     ASSERT_TRUE(StartMonitor());
-    std::string error;
-    ASSERT_TRUE(qvhost::AddPrinter("P", "zero", &error));
     for (const char *port : {"zero", "four", "text"}) {
-        HANDLE h;
-        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR)port, &h));
-        DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
         qvhost::ClearSleeps();
-        EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", 1, 1, (LPBYTE)&doc)) << port;
+        HANDLE h = StartDocument(port, QueueJob(port), 1);
         EXPECT_TRUE(qvhost::Sleeps().empty()) << "no printer was opened for " << port;
         char data[] = "abc";
-        DWORD written = 0;
-        EXPECT_TRUE(monitor_.pfnWritePort(h, (LPBYTE)data, 3, &written));
-        DWORD read = kSentinel;
-        EXPECT_TRUE(monitor_.pfnReadPort(h, (LPBYTE)data, 3, &read));
+        DWORD written = 0, read = kSentinel;
+        EXPECT_TRUE(monitor_.pfnWritePort(h, (LPBYTE)data, 3, &written) &&
+                    monitor_.pfnReadPort(h, (LPBYTE)data, 3, &read));
         EXPECT_EQ(read, kSentinel);
-        EXPECT_TRUE(monitor_.pfnEndDocPort(h));
-        EXPECT_TRUE(monitor_.pfnClosePort(h));
+        EXPECT_TRUE(monitor_.pfnEndDocPort(h) && monitor_.pfnClosePort(h)) << port;
     }
     EXPECT_TRUE(SpoolFiles().empty());
     EXPECT_EQ(qvhost::OpenSockets(), 0);
 }
 
-TEST_F(SpineTest, OddStoredValuesOfAPortKeepToTheDefaults) {
+TEST_F(SpinePrintTest, OddStoredValuesOfAPortKeepToTheDefaults) {
     // A Protocol of two bytes, a PrtQName of 300 bytes without terminator, an SvrPort of
     // eight bytes: the monitor keeps to its defaults and never reads past its buffers.
     const std::string q300(300, 'q');
@@ -255,20 +246,14 @@ TEST_F(SpineTest, OddStoredValuesOfAPortKeepToTheDefaults) {
               kMonitorKey + "\\Ports\\odd]\n" + RegHex("Protocol", std::string("\3\0", 2), REG_DWORD) +
               RegHex("PrtQName", q300, REG_SZ) + RegHex("SvrPort", "\1\2\3\4\5\6\7\10", REG_DWORD));
     ASSERT_TRUE(StartMonitor());
-    std::string error;
-    ASSERT_TRUE(qvhost::AddPrinter("P", "odd", &error));
-    DWORD job = qvhost::AddJob("P", "doc", "alice");
-    qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "odd", &h));
+    DWORD job = QueueJob("odd");
     // A two-byte Protocol of 3 is mode 3; the host name of 300 bytes was read as 255 and is
     // not a name that resolves: the job waits, and is deleted.
     qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
         if (!s.select && s.ms == 1000) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
     });
-    DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
-    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE) << "the direct path's failure";
+    EXPECT_EQ(Print("odd", job, "").Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE))
+        << "the direct path's failure";
     EXPECT_EQ(qvhost::OpenSockets(), 0);
 }
 
