@@ -298,9 +298,7 @@ TEST_F(PrinterOpenTest, IsTriedEvery500msUpTo120Times) {
     monitor_.pfnClosePort(h);
     qvhost::ClearSleeps();
     qvhost::FailOpenPrinterTimes(120);
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
+    EXPECT_FALSE(Print("lpt", QueueJob("lpt"), "").started);
     EXPECT_EQ(qvhost::CountSleeps(500), 120u);
     ExpectNothingLeft();
 }
