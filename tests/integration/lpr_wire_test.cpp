@@ -15,8 +15,7 @@ TEST_F(WireTest, SpooledJobMatchesTheProtocolExample) {
     ASSERT_TRUE(r.ok());
     Conversation c = Received(Lpd(), 1)[0];
     EXPECT_EQ(c.sourcePort, 1023);
-    EXPECT_TRUE(c.complete);
-    EXPECT_FALSE(c.reset);
+    EXPECT_TRUE(c.complete && !c.reset) << "ended in order";
     EXPECT_EQ(c.controlFile, "HPC1\nPalice\nJReport\nldfA007PC1\nUdfA007PC1\nNReport\n");
     // receive-job line, control header, file, end byte, data header, data, end byte: nothing else
     const std::string end(1, '\0');  // \002 and \003 are the subcommand bytes
