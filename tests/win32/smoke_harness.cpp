@@ -23,10 +23,6 @@ namespace {
 
 std::string syncDir;
 
-bool FileExists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Announces a dialog to photograph and waits (up to two minutes) for the picture.
 bool Photograph(const char *name) {
     if (syncDir.empty()) return true;
@@ -36,7 +32,7 @@ bool Photograph(const char *name) {
     if (f == INVALID_HANDLE_VALUE) return false;
     CloseHandle(f);
     for (int i = 0; i < 1200; ++i) {
-        if (FileExists(syncDir + "\\shot-" + name)) return true;
+        if (GetFileAttributesA((syncDir + "\\shot-" + name).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
         Sleep(100);
     }
     return false;
