@@ -42,16 +42,14 @@ class PortSetupTest : public MonitorTest {
     bool Listed(const std::string &port) {
         return ("," + PortNames() + ",").find("," + port + ",") != std::string::npos;
     }
-    // The one message box shown since the last check, as "<caption>|<text>".
+    // The one message box shown since the last look, as "<caption>|<text>".
     std::string TakeMessage() {
         std::vector<MessageBoxRecord> boxes = MessageBoxes();
-        std::string shown = boxes.size() == seenBoxes_ + 1 ? boxes.back().caption + "|" + boxes.back().text
-                            : boxes.size() == seenBoxes_   ? "<none>"
-                                                           : "<several>";
-        if (boxes.size() > seenBoxes_) {
-            EXPECT_EQ(boxes.back().type, (UINT)MB_ICONHAND) << "stop icon and a single OK button";
-            EXPECT_NE(boxes.back().owner, nullptr);
-        }
+        std::string shown = boxes.size() == seenBoxes_      ? "<none>"
+                            : boxes.size() > seenBoxes_ + 1 ? "<several>"
+                                                            : boxes.back().caption + "|" + boxes.back().text;
+        EXPECT_TRUE(boxes.size() == seenBoxes_ || (boxes.back().type == MB_ICONHAND && boxes.back().owner))
+            << "a stop icon, a single OK button and an owner";
         seenBoxes_ = boxes.size();
         return shown;
     }
