@@ -126,9 +126,8 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::to_string(job) + "\n");
     // Every status text, as it changed, with a timestamp.
-    EXPECT_THAT(r.err, HasSubstr(": Sending...\n"));
-    EXPECT_THAT(r.err, HasSubstr(": Paused\n"));
-    EXPECT_THAT(r.err, HasSubstr(": Deleting...\n"));
+    EXPECT_THAT(r.err,
+                AllOf(HasSubstr(": Sending...\n"), HasSubstr(": Paused\n"), HasSubstr(": Deleting...\n")));
     EXPECT_EQ(Tool({"jobs"}).out, "");
 }
 
