@@ -40,11 +40,15 @@ void Drain(int fd, std::string *to) {
 
 ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args, const std::string &input,
                       bool onTerminal) {
-    int in[2], out[2], err[2] = {-1, -1};
+    int in[2], out[2] = {-1, -1}, err[2] = {-1, -1};
     ToolProcess p;
-    if (pipe2(in, O_CLOEXEC) || (onTerminal ? openpty(&out[0], &out[1], nullptr, nullptr, nullptr)
-                                            : pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)))
+    if (pipe2(in, O_CLOEXEC)) return p;
+    if (onTerminal ? openpty(&out[0], &out[1], nullptr, nullptr, nullptr)
+                   : pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            close(fd);  // an output pair made before the failure too
         return p;
+    }
     fcntl(out[0], F_SETFD, FD_CLOEXEC);
     fcntl(out[1], F_SETFD, FD_CLOEXEC);
     p.pid = Spawn(home, args, in[0], out[1], onTerminal ? out[1] : err[1]);
@@ -63,6 +67,7 @@ ToolProcess StartTool(const std::string &home, const std::vector<std::string> &a
 
 ToolResult FinishTool(ToolProcess &p) {
     ToolResult r;
+    if (p.pid <= 0) return r;  // it never started
     int status = 0;
     // Output is read while waiting, so a talkative tool never blocks on a full pipe; one that
     // does not end within 30 s is stopped, so a test fails instead of hanging.
