@@ -80,8 +80,7 @@ void PrintTest::ExpectNothingLeft() {
 
 void NetworkTest::SetUp() {
     PrintTest::SetUp();
-    if (!CanUseReservedPorts())
-        GTEST_SKIP() << "needs root: binds reserved local ports 600-1023 and port 515";
+    REQUIRE_RESERVED_PORTS();
 }
 
 TestPrinter &PrintTest::Lpd() {
