@@ -50,8 +50,9 @@ TEST_F(WireTest, EveryModeDeliversEveryByteForEdgeSizes) {
                 // no end byte: the connection's end ends the file
                 EXPECT_EQ(c.received.substr(c.received.size() - data.size()), data);
             }
-            if (port == "m1")
+            if (port == "m1") {
                 EXPECT_EQ(c.dataHeader.substr(0, c.dataHeader.find(' ')), "\x03" + std::to_string(size));
+            }
         }
     }
     ExpectNothingLeft();
