@@ -11,9 +11,6 @@ namespace {
 
 const char kSiblingKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tamsell\\Harbrook\\Client\\Orvo";
 
-std::string Quoted(const std::string &name, const std::string &text) {
-    return "\"" + name + "\"=\"" + text + "\"\n";
-}
 class SiblingImportTest : public MonitorTest {
   protected:
     void SetUp() override {
@@ -26,8 +23,8 @@ class SiblingImportTest : public MonitorTest {
 };
 
 TEST_F(SiblingImportTest, CompleteProposalIsAddedSilentlyAndOnlyOnce) {
-    Propose(RegDword("Protocol", 3) + RegDword("RawPort", 0) + Quoted("LPRQueue", "q1") +
-            Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
+    Propose(RegDword("Protocol", 3) + RegDword("RawPort", 0) + RegText("LPRQueue", "q1") +
+            RegText("PortName", "SIB") + RegText("IPAddress", "10.0.0.9"));
     SetupCall call = SetupCall::Add(monitor_, "qv tcp/ip LMR port");  // A to Z in any case
     EXPECT_EQ(call.Returned(), "TRUE 0");
     EXPECT_EQ(call.Dialog(IDD_PORT_SETUP_ADD, 0), nullptr);
@@ -55,34 +52,34 @@ struct ProposalCase {
 };
 
 TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
-    const std::string name = Quoted("PortName", "PX"), addr = Quoted("IPAddress", "10.0.0.9");
-    const std::string q100 = Quoted("LPRQueue", std::string(100, 'q'));
+    const std::string name = RegText("PortName", "PX"), addr = RegText("IPAddress", "10.0.0.9");
+    const std::string q100 = RegText("LPRQueue", std::string(100, 'q'));
     const ProposalCase cases[] = {
         {"protocol 0", RegDword("Protocol", 0) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
         {"protocol 4", RegDword("Protocol", 4) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
         {"protocol 2", RegDword("Protocol", 2) + name + addr, true, "PX", "10.0.0.9", 2, 9100},
-        {"protocol as text", Quoted("Protocol", "3") + name + addr, true, "PX", "10.0.0.9", 1, 9100},
+        {"protocol as text", RegText("Protocol", "3") + name + addr, true, "PX", "10.0.0.9", 1, 9100},
         {"raw port 65536", RegDword("RawPort", 65536) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
         {"raw port 65535", RegDword("RawPort", 65535) + name + addr, true, "PX", "10.0.0.9", 1, 65535},
-        {"name of 40", Quoted("PortName", std::string(40, 'n')) + addr, true, std::string(40, 'n'),
+        {"name of 40", RegText("PortName", std::string(40, 'n')) + addr, true, std::string(40, 'n'),
          "10.0.0.9", 1, 9100},
-        {"name of 41", Quoted("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name with a backslash", Quoted("PortName", "a\\\\b") + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name of 300 bytes", Quoted("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1,
+        {"name of 41", RegText("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name with a backslash", RegText("PortName", "a\\b") + addr, false, "", "10.0.0.9", 1, 9100},
+        {"name of 300 bytes", RegText("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1,
          9100},
         {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "",
          "10.0.0.9", 1, 9100},
         {"address with no terminator", name + RegHex("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
          9100},
         {"queue 100 + address 27: host, colon and queue fit the field",
-         name + q100 + Quoted("IPAddress", std::string(27, 'h')), true, "PX", std::string(27, 'h'), 1, 9100,
+         name + q100 + RegText("IPAddress", std::string(27, 'h')), true, "PX", std::string(27, 'h'), 1, 9100,
          std::string(100, 'q')},
-        {"queue 100 + address 28", name + q100 + Quoted("IPAddress", std::string(28, 'h')), true, "PX",
+        {"queue 100 + address 28", name + q100 + RegText("IPAddress", std::string(28, 'h')), true, "PX",
          std::string(28, 'h'), 1, 9100},
-        {"address of 129", name + Quoted("LPRQueue", "q") + Quoted("IPAddress", std::string(129, 'h')), false,
-         "PX", "", 1, 9100},
-        {"address with a space", name + Quoted("IPAddress", "my host"), false, "PX", "", 1, 9100},
-        {"queue with a colon", name + addr + Quoted("LPRQueue", "a:b"), true, "PX", "10.0.0.9", 1, 9100},
+        {"address of 129", name + RegText("LPRQueue", "q") + RegText("IPAddress", std::string(129, 'h')),
+         false, "PX", "", 1, 9100},
+        {"address with a space", name + RegText("IPAddress", "my host"), false, "PX", "", 1, 9100},
+        {"queue with a colon", name + addr + RegText("LPRQueue", "a:b"), true, "PX", "10.0.0.9", 1, 9100},
     };
     for (const ProposalCase &c : cases) {
         ImportReg(std::string("[-") + kSiblingKey + "]\n");
@@ -107,7 +104,7 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
 }
 
 TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
-    Propose(Quoted("PortName", "LP_OLDER") + Quoted("IPAddress", "10.0.0.9") + Quoted("LPRQueue", "q"));
+    Propose(RegText("PortName", "LP_OLDER") + RegText("IPAddress", "10.0.0.9") + RegText("LPRQueue", "q"));
     SetupCall call = SetupCall::Add(monitor_);
     HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
     EXPECT_EQ(DialogFields(d), "LP_OLDER|10.0.0.9:q|9100|lpr|bytes on");
@@ -118,7 +115,7 @@ TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
 }
 
 TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
-    Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
+    Propose(RegText("PortName", "SIB") + RegText("IPAddress", "10.0.0.9"));
     for (const char *other : {"Local Port", "QV TCP/IP LMR Port2", "QV TCP/IP LMR Por", ""}) {
         SetupCall call = SetupCall::Add(monitor_, other);
         EXPECT_EQ(call.Returned(), "FALSE " + std::to_string(ERROR_INVALID_PARAMETER)) << other;
@@ -128,7 +125,7 @@ TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {
 }
 
 TEST_F(SiblingImportTest, SpoolerModuleThatCannotBeLoadedStopsTheSilentAddAndTheDialogsOk) {
-    Propose(Quoted("PortName", "SIB") + Quoted("IPAddress", "10.0.0.9"));
+    Propose(RegText("PortName", "SIB") + RegText("IPAddress", "10.0.0.9"));
     FailLoadLibrary("SPOOLSS.DLL", true);
     SetupCall call = SetupCall::Add(monitor_);
     EXPECT_EQ(call.Returned(), "FALSE " + std::to_string(ERROR_MOD_NOT_FOUND));

@@ -42,6 +42,12 @@ std::string MakeTempDir() {
 
 }  // namespace
 
+std::string RegText(const std::string &name, const std::string &text) {
+    std::string out = "\"" + name + "\"=\"";
+    for (char c : text) out += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    return out + "\"\n";
+}
+
 std::string RegDword(const std::string &name, DWORD value) {
     char buf[32];
     snprintf(buf, sizeof buf, "=dword:%08x\n", (unsigned)value);
@@ -124,12 +130,12 @@ void MonitorTest::ImportReg(const std::string &body) {
 
 void MonitorTest::AddPortValue(const std::string &name, const std::string &address, int protocol, int rawPort,
                                const std::string &queue) {
-    std::string text = std::string("[") + kMonitorKey + "\\Ports]\n\"" + name + "\"=\"" + address + "\"\n";
+    std::string text = std::string("[") + kMonitorKey + "\\Ports]\n" + RegText(name, address);
     if (protocol >= 0 || rawPort >= 0 || queue != "\x01") {
         text += std::string("[") + kMonitorKey + "\\Ports\\" + name + "]\n";
         if (protocol >= 0) text += RegDword("Protocol", (DWORD)protocol);
         if (rawPort >= 0) text += RegDword("SvrPort", (DWORD)rawPort);
-        if (queue != "\x01") text += "\"PrtQName\"=\"" + queue + "\"\n";
+        if (queue != "\x01") text += RegText("PrtQName", queue);
     }
     ImportReg(text);
 }

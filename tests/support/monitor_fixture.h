@@ -14,7 +14,9 @@ extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port
 
 // True when this process may bind reserved ports (and runs in its own network namespace).
 bool CanUseReservedPorts();
-// The .reg line of a REG_DWORD value, and of a value of any type holding these bytes.
+// The .reg line of a text value (backslashes and quotes escaped), of a REG_DWORD value, and
+// of a value of any type holding these bytes.
+std::string RegText(const std::string &name, const std::string &text);
 std::string RegDword(const std::string &name, DWORD value);
 std::string RegHex(const std::string &name, const std::string &bytes, DWORD type = REG_BINARY);
 #define REQUIRE_RESERVED_PORTS()                                                            \

@@ -14,9 +14,7 @@ namespace {
 class SpoolDirTest : public PrintTest {
   protected:
     void SetSpoolDir(const std::string &value) {
-        std::string escaped;
-        for (char c : value) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-        ImportReg(std::string("[") + kMonitorKey + "\\Config]\n\"SpoolDir\"=\"" + escaped + "\"\n");
+        ImportReg(std::string("[") + kMonitorKey + "\\Config]\n" + RegText("SpoolDir", value));
     }
     // Starts a mode-1 document and writes data; the port stays started.
     HANDLE Start(const std::string &data, const std::string &port = "lpt") {
