@@ -65,8 +65,6 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
          "10.0.0.9", 1, 9100},
         {"name of 41", RegText("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
         {"name with a backslash", RegText("PortName", "a\\b") + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name of 300 bytes", RegText("PortName", std::string(300, 'n')) + addr, false, "", "10.0.0.9", 1,
-         9100},
         {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "",
          "10.0.0.9", 1, 9100},
         {"address with no terminator", name + RegHex("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,

@@ -60,13 +60,10 @@ HWND SetupCall::Dialog(int templateId, int timeoutMs) const {
 }
 
 bool SetupCall::Finished(int timeoutMs) {
-    if (done_.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready) return false;
-    result_ = outcome_->first;
-    error_ = outcome_->second;
-    return true;
+    return done_.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
 }
 
 std::string SetupCall::Returned(int timeoutMs) {
     if (!Finished(timeoutMs)) return "still running";
-    return (result_ ? "TRUE " : "FALSE ") + std::to_string(error_);
+    return (outcome_->first ? "TRUE " : "FALSE ") + std::to_string(outcome_->second);
 }

@@ -29,8 +29,6 @@ class SetupCall {
     // Waits for the call to return: "TRUE <last error>" or "FALSE <last error>", or
     // "still running" when it did not within the time.
     std::string Returned(int timeoutMs = 10000);
-    BOOL result() const { return result_; }
-    DWORD error() const { return error_; }
     DWORD thread() const { return thread_; }
 
   private:
@@ -38,8 +36,6 @@ class SetupCall {
     std::thread worker_;
     std::future<void> done_;
     DWORD thread_ = 0;
-    BOOL result_ = FALSE;
-    DWORD error_ = 0;
     std::shared_ptr<std::pair<BOOL, DWORD>> outcome_;
 };
 

@@ -108,12 +108,6 @@ void TestPrinter::SetMisbehaviour(Misbehaviour m, size_t after) {
     after_ = after;
 }
 
-void TestPrinter::SetReadDelayMs(int ms, size_t chunk) {
-    std::lock_guard<std::mutex> l(lock_);
-    readDelayMs_ = ms;
-    readChunk_ = chunk;
-}
-
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -190,16 +184,7 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
 }
 
 long TestPrinter::ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len) {
-    int delay;
-    size_t chunk;
-    {
-        std::lock_guard<std::mutex> l(lock_);
-        delay = readDelayMs_;
-        chunk = readChunk_;
-    }
-    if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     while (!reading_ && !stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (len > chunk) len = chunk;
     for (;;) {
         bool ready = Readable(fd, 100);
         if (stopping_ && !ready) return 0;

@@ -48,7 +48,6 @@ class TestPrinter {
     bool Start(int port, bool lpd);
     void Stop();
     void SetMisbehaviour(Misbehaviour m, size_t after = 0);
-    void SetReadDelayMs(int ms, size_t chunk);             // a slow printer: pause between reads
     void SetRawOutput(const std::string &bytes);           // sent back on each raw connection
     void SetReading(bool on) { reading_ = on; }            // off: a stalled printer that reads nothing
     bool Reading() const { return reading_; }              // false once a StallInDataFile stall began
@@ -78,8 +77,6 @@ class TestPrinter {
     size_t finished_ = 0;
     Misbehaviour misbehaviour_ = Misbehaviour::None;
     size_t after_ = 0;
-    int readDelayMs_ = 0;
-    size_t readChunk_ = 65536;
     std::string rawOutput_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> reading_{true};

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,38 +29,33 @@ pid_t Spawn(const std::string &home, const std::vector<std::string> &args, int i
     return pid;
 }
 
-// What can be read now; a terminal whose child has closed it ends with EIO.
+// What can be read now.
 void Drain(int fd, std::string *to) {
     char buf[4096];
-    for (ssize_t n; fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0;) to->append(buf, (size_t)n);
+    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) to->append(buf, (size_t)n);
 }
 
 }  // namespace
 
-ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args, const std::string &input,
-                      bool onTerminal) {
-    int in[2], out[2] = {-1, -1}, err[2] = {-1, -1};
+ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
+                      const std::string &input) {
+    int in[2], out[2] = {-1, -1}, err[2];
     ToolProcess p;
     if (pipe2(in, O_CLOEXEC)) return p;
-    if (onTerminal ? openpty(&out[0], &out[1], nullptr, nullptr, nullptr)
-                   : pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
+    if (pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) {
         for (int fd : {in[0], in[1], out[0], out[1]})
             close(fd);  // an output pair made before the failure too
         return p;
     }
-    fcntl(out[0], F_SETFD, FD_CLOEXEC);
-    fcntl(out[1], F_SETFD, FD_CLOEXEC);
-    p.pid = Spawn(home, args, in[0], out[1], onTerminal ? out[1] : err[1]);
-    close(in[0]);
-    close(out[1]);
-    if (!onTerminal) close(err[1]);
+    p.pid = Spawn(home, args, in[0], out[1], err[1]);
+    for (int fd : {in[0], out[1], err[1]}) close(fd);
     if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
     }
     close(in[1]);
     p.outFd = out[0];
     p.errFd = err[0];
     fcntl(p.outFd, F_SETFL, O_NONBLOCK);
-    if (p.errFd >= 0) fcntl(p.errFd, F_SETFL, O_NONBLOCK);
+    fcntl(p.errFd, F_SETFL, O_NONBLOCK);
     return p;
 }
 
@@ -83,12 +77,11 @@ ToolResult FinishTool(ToolProcess &p) {
     Drain(p.outFd, &r.out);
     Drain(p.errFd, &r.err);
     close(p.outFd);
-    if (p.errFd >= 0) close(p.errFd);
+    close(p.errFd);
     return r;
 }
 
-ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input,
-                   bool onTerminal) {
-    ToolProcess p = StartTool(home, args, input, onTerminal);
+ToolResult RunTool(const std::string &home, const std::vector<std::string> &args, const std::string &input) {
+    ToolProcess p = StartTool(home, args, input);
     return FinishTool(p);
 }

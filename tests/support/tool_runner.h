@@ -16,14 +16,13 @@ struct ToolProcess {
     pid_t pid = -1;
     int outFd = -1, errFd = -1;
 };
-// Starts the tool with the given standard input; on a terminal, its standard output and
-// error are one terminal, and everything written to it comes back in out.
+// Starts the tool with the given standard input.
 ToolProcess StartTool(const std::string &home, const std::vector<std::string> &args,
-                      const std::string &input = "", bool onTerminal = false);
+                      const std::string &input = "");
 // Waits for the process and collects its output.
 ToolResult FinishTool(ToolProcess &p);
 // Runs the tool to completion.
 ToolResult RunTool(const std::string &home, const std::vector<std::string> &args,
-                   const std::string &input = "", bool onTerminal = false);
+                   const std::string &input = "");
 
 #endif

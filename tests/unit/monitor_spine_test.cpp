@@ -63,15 +63,6 @@ TEST_F(SpineTest, StartupFailsOnlyWhenSocketsDoNotStartAndStillFillsTheTable) {
     EXPECT_EQ(count, 1u);
 }
 
-TEST_F(SpineTest, StartupWithoutMonitorKeyListsNothing) {
-    std::string error;
-    ASSERT_TRUE(qvhost::ImportRegText(std::string("REGEDIT4\n\n[-") + kMonitorKey + "]\n", &error));
-    EXPECT_TRUE(StartMonitor());
-    EXPECT_TRUE(Enum(1, 0));
-    EXPECT_EQ(count, 0u);
-    EXPECT_FALSE(KeyExists(""));  // the monitor never creates its own key
-}
-
 TEST_F(SpineTest, StartupDeletesStaleJobFilesOnly) {
     for (const char *n :
          {"QVLMR012.dtf", "QVLMR012.ctf", "QVLMRDIR.ckf", "QVLMR012.txt", "QVLMR1234.dtf", "other.dtf"})
