@@ -61,7 +61,11 @@ ToolProcess StartTool(const std::string &home, const std::vector<std::string> &a
 
 ToolResult FinishTool(ToolProcess &p) {
     ToolResult r;
-    if (p.pid <= 0) return r;  // it never started
+    if (p.pid <= 0) {  // it never started; its pipes may have been made
+        for (int fd : {p.outFd, p.errFd})
+            if (fd >= 0) close(fd);
+        return r;
+    }
     int status = 0;
     // Output is read while waiting, so a talkative tool never blocks on a full pipe; one that
     // does not end within 30 s is stopped, so a test fails instead of hanging.
