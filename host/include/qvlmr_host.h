@@ -93,6 +93,8 @@ std::vector<DWORD> RecoverInterruptedJobs();
 DWORD RenumberJob(DWORD id);
 // Every status text a job takes on, in order (this process's SetJobA calls).
 void SetStatusHook(std::function<void(DWORD jobId, const std::string &text)> hook);
+// Every look at a job through GetJobA that found it, with the status bits it read.
+void SetJobQueryHook(std::function<void(DWORD jobId, DWORD status)> hook);
 
 // ---- windows (queue windows, across processes) -----------------------------------------
 HWND CreateTopWindow(const std::string &title);

@@ -27,7 +27,14 @@ sockaddr_in Addr(uint32_t addrNet, uint16_t portNet) {
 }  // namespace
 
 int Socket() {
-    return Ret(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return Ret(fd);
+    // Winsock's send buffer is 8 KiB and does not grow; Linux would let a loopback send
+    // buffer grow to megabytes, so a slow printer would keep whole documents from ever
+    // making a send wait.
+    int winsockSendBuffer = 8192;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &winsockSendBuffer, sizeof winsockSendBuffer);
+    return fd;
 }
 int Bind(int fd, uint32_t addrNet, uint16_t portNet) {
     sockaddr_in a = Addr(addrNet, portNet);

@@ -22,6 +22,7 @@ struct PrinterObj {
 
 std::mutex g_hookLock;
 std::function<void(DWORD, const std::string &)> g_statusHook;
+std::function<void(DWORD, DWORD)> g_jobQueryHook;
 
 PrinterObj *AsPrinter(HANDLE h) {
     PrinterObj *p = (PrinterObj *)h;
@@ -285,6 +286,11 @@ void SetStatusHook(std::function<void(DWORD, const std::string &)> hook) {
     g_statusHook = std::move(hook);
 }
 
+void SetJobQueryHook(std::function<void(DWORD, DWORD)> hook) {
+    std::lock_guard<std::mutex> lock(g_hookLock);
+    g_jobQueryHook = std::move(hook);
+}
+
 }  // namespace qvhost
 
 using namespace qvhost;
@@ -329,6 +335,12 @@ BOOL WINAPI GetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD 
     if (!job || size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
     Packer pk(job, size);
     FillJob(rows[0], (JOB_INFO_2A *)job, pk, 0);
+    std::function<void(DWORD, DWORD)> hook;
+    {
+        std::lock_guard<std::mutex> hl(g_hookLock);
+        hook = g_jobQueryHook;
+    }
+    if (hook) hook(jobId, ((JOB_INFO_2A *)job)->Status);
     return TRUE;
 }
 

@@ -84,15 +84,22 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
         // Chunks stay within what one Winsock call takes.
         int chunk = length > 0x40000000 ? 0x40000000 : (int)length;
         int moved = sending ? send(record->socket, buffer, chunk, 0) : recv(record->socket, buffer, chunk, 0);
-        DWORD now = GetTickCount();
-        BOOL checkDue = now < record->statusTick || now - record->statusTick >= record->statusInterval;
-        if (checkDue) record->statusTick = now;
         if (moved == SOCKET_ERROR) {
             if (WSAGetLastError() != WSAEWOULDBLOCK) {
                 SetOutcome(record, CLASS_FAILURE, failCode);
                 return -1;
             }
+            // Only a blocked call takes the job check that has fallen due. The wait below
+            // ends when the socket is ready or the check is due, so the call right after it
+            // usually succeeds; were the check spent on that call, a printer that keeps
+            // reading slowly would never have its job looked at, and a pause or delete
+            // would wait for the whole document. Taken here, the check comes at the first
+            // blocked call at or after the due time, which a slow printer reaches within
+            // moments of it; a transfer that never blocks still makes none.
+            DWORD now = GetTickCount();
+            BOOL checkDue = now < record->statusTick || now - record->statusTick >= record->statusInterval;
             if (checkDue) {
+                record->statusTick = now;
                 int outcome = sending ? WaitWritable(record, maxPolls) : WaitReadable(record, maxPolls);
                 if (outcome != WAIT_READY) {
                     SetWaitOutcome(record, outcome, failCode);

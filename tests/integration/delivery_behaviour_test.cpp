@@ -113,36 +113,39 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
     }
 }
 
-// A printer that refuses the queue (twice) or never answers (for 120 polls) is tried again
-// after the 3 and 6 s waits, or at once, with no text but "Sending..."; each refused
-// connection gets nothing past its receive-job line and is reset.
+// A printer that refuses the queue is tried again after the 3 and 6 s waits, one that never
+// answers it after 120 polls at once, and the waits after such a time-out begin at 3 s again;
+// no text but "Sending..."; each refused connection gets nothing past its receive-job line and
+// is reset.
 TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
+    const Misbehaviour refuse = Misbehaviour::AnswerQueueWith1, silent = Misbehaviour::NeverAnswerQueue;
     const struct {
-        Misbehaviour m;
-        size_t tries, waitSeconds;
-    } cases[] = {{Misbehaviour::AnswerQueueWith1, 3, 3 + 6}, {Misbehaviour::NeverAnswerQueue, 2, 0}};
+        std::vector<Misbehaviour> printer;
+        size_t waitSeconds;
+    } cases[] = {{{refuse, refuse}, 3 + 6}, {{silent}, 0}, {{refuse, silent, refuse}, 3 + 3}};
     ASSERT_TRUE(StartWithPorts({{"lpt", 1, -1, "busy"}}));
     qvhost::SetRealSelectSliceMs(2);
     for (const auto &k : cases) {
         lpd_.reset();
-        Lpd().SetMisbehaviour(k.m);
+        Lpd().SetClock([] { return qvhost::NowMs(); });
+        Lpd().SetMisbehaviours(k.printer);
         qvhost::ClearSleeps();
-        size_t textsBefore = Texts().size();
-        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-            if (s.select ? qvhost::CountSleeps(1000, true) == 120
-                         : s.ms == 1000 && qvhost::CountSleeps(1000) == k.waitSeconds)
-                Lpd().SetMisbehaviour(Misbehaviour::None);
-        });
+        size_t textsBefore = Texts().size(), tries = k.printer.size() + 1;
         ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "data").ended);
         std::vector<std::string> texts = Texts();
         EXPECT_EQ(std::vector<std::string>(texts.begin() + (long)textsBefore, texts.end()),
                   (std::vector<std::string>{"Sending...", "Deleting..."}));
         EXPECT_EQ(qvhost::CountSleeps(1000), k.waitSeconds) << "the delivery waits";
-        std::vector<Conversation> c = Received(Lpd(), k.tries);
-        EXPECT_EQ(Lpd().Conversations().size(), k.tries);
+        std::vector<Conversation> c = Received(Lpd(), tries);
+        EXPECT_EQ(Lpd().Conversations().size(), tries);
         EXPECT_TRUE(c[0].reset);
         EXPECT_EQ(c[0].received, std::string("\x02") + "busy\n") << "nothing more after the refusal";
-        EXPECT_TRUE(c[k.tries - 1].complete && !c[k.tries - 1].reset);
+        EXPECT_TRUE(c[tries - 1].complete && !c[tries - 1].reset);
+        for (size_t i = 0; i + 1 < tries; ++i)
+            if (k.printer[i] == silent) {
+                uint64_t waited = c[i + 1].startedAt - c[i].startedAt;       // 120 polls and the part
+                EXPECT_TRUE(waited >= 120000 && waited < 122000) << waited;  // of a second before them
+            }
     }
 }
 
@@ -212,6 +215,9 @@ TEST_F(DeliveryTest, PortNumCountsDownAndWrapsAndSeqNumWraps) {
     EXPECT_THAT(c[0].controlHeader, HasSubstr("cfA999PC1"));
     EXPECT_THAT(c[1].controlHeader, HasSubstr("cfA000PC1")) << "999 is followed by 000";
     EXPECT_THAT(c[2].controlHeader, HasSubstr("cfA001PC1"));
+    SetCounter("SeqNum", 4321);  // a number past three digits starts again at 000
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended);
+    EXPECT_THAT(Received(Lpd(), 4)[3].controlHeader, HasSubstr("cfA000PC1"));
 }
 
 // PortNum and SeqNum kept in memory when the registry refuses them, in every mode: each

@@ -41,6 +41,16 @@ const FaultCase kCases[] = {
     {"RawClosesMidStream", 3, Misbehaviour::CloseInRaw, 5000, false, false, false, Fix::Never, true, 0},
     {"RawResetMidStream", 3, Misbehaviour::CloseInRaw, 5000, true, false, false, Fix::Never, true, 0},
     {"RawPrinterStartsLate", 3, Misbehaviour::None, 0, false, false, true, Fix::Never, false, 1},
+    // a non-zero answer to a file's header does not stop the transfer
+    {"SpooledDataHeaderAnswered2", 1, Misbehaviour::AnswerSubcommandWith2, 3, false, false, false, Fix::Never,
+     false, 0},
+    {"StreamedCountAnswered2", 2, Misbehaviour::AnswerSubcommandWith2, 3, false, false, false, Fix::Never,
+     false, 0},
+    {"SpooledClosesAtOnceThenBack", 1, Misbehaviour::CloseAtOnce, 0, false, false, false, Fix::AtFirstWait,
+     false, 1},
+    {"StreamedClosesAtOnceThenBack", 2, Misbehaviour::CloseAtOnce, 0, false, false, false, Fix::AtFirstWait,
+     false, 1},
+    {"RawClosesAtOnce", 3, Misbehaviour::CloseAtOnce, 0, false, false, false, Fix::Never, true, 0},
 };
 
 class FaultMatrixTest : public NetworkTest, public ::testing::WithParamInterface<FaultCase> {};

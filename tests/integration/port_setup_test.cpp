@@ -249,6 +249,13 @@ TEST_F(PortSetupTest, ConfigureShowsStoredValuesAndSavesWithoutANewRecord) {
     ASSERT_TRUE(ClickButton(d, IDOK));
     ASSERT_TRUE(old.Finished());
     EXPECT_EQ(Saved("LP_OLD"), "10.0.0.1|q|2|777");
+    // a streamed port opens with the count cleared: a new address alone keeps it streamed
+    SetupCall streamed = SetupCall::Configure(monitor_, "LP_OLD");
+    d = streamed.Dialog(IDD_PORT_SETUP_CONFIGURE);
+    ASSERT_TRUE(PasteText(d, IDC_ADDRESS, "10.0.0.2:q"));
+    ASSERT_TRUE(ClickButton(d, IDOK));
+    ASSERT_TRUE(streamed.Finished());
+    EXPECT_EQ(Saved("LP_OLD"), "10.0.0.2|q|2|777");
     EXPECT_TRUE(Listed("LP_OLD"));
     EXPECT_FALSE(Listed("RAWQ")) << "configuring makes no port record";
 }

@@ -18,9 +18,10 @@ const char kMonitorKey[] =
 
 namespace {
 
-// Root test processes get a network namespace of their own before any thread starts, so
-// port 515 and the reserved local ports never clash with other tests or servers.
-bool g_isolated = [] {
+// A network namespace of its own for the calling thread and the threads it starts, with
+// its loopback up, so port 515 and the reserved local ports never clash with other tests or
+// servers, nor with the connections an earlier test of this process left in TIME_WAIT.
+bool EnterFreshNetworkNamespace() {
     if (geteuid() != 0) return false;
     if (unshare(CLONE_NEWNET) != 0) return false;
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
@@ -32,7 +33,10 @@ bool g_isolated = [] {
         ioctl(fd, SIOCGIFFLAGS, &ifr) == 0 && (ifr.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &ifr) == 0);
     close(fd);
     return up;
-}();
+}
+
+// Root test processes get one before any thread starts.
+bool g_isolated = EnterFreshNetworkNamespace();
 
 std::string MakeTempDir() {
     char tmpl[] = "/tmp/qvlmr-test-XXXXXX";
@@ -69,6 +73,10 @@ bool CanUseReservedPorts() {
     return g_isolated;
 }
 
+bool UseFreshNetwork() {
+    return g_isolated && EnterFreshNetworkNamespace();
+}
+
 void MonitorTest::SetUp() {
     home_ = MakeTempDir();
     ASSERT_FALSE(home_.empty());
@@ -90,6 +98,9 @@ void MonitorTest::SetUp() {
     qvhost::SetUserName("alice");
     qvhost::SetCodePage(1252);
     ImportReg(std::string("[") + kMonitorKey + "]\n\"Driver\"=\"QVLMRMON.DLL\"\n");
+    socketsAtStart_ = qvhost::OpenSockets();
+    filesAtStart_ = qvhost::OpenFileHandles();
+    printersAtStart_ = qvhost::OpenPrinterHandles();
 }
 
 void MonitorTest::TearDown() {

@@ -14,6 +14,8 @@ extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port
 
 // True when this process may bind reserved ports (and runs in its own network namespace).
 bool CanUseReservedPorts();
+// Moves the calling thread into a new network namespace; false when it cannot.
+bool UseFreshNetwork();
 // The .reg line of a text value (backslashes and quotes escaped), of a REG_DWORD value, and
 // of a value of any type holding these bytes.
 std::string RegText(const std::string &name, const std::string &text);
@@ -53,7 +55,13 @@ class MonitorTest : public ::testing::Test {
     std::string SpoolDirectory();  // the default spool directory on disk
     std::vector<std::string> SpoolFiles();
 
+    // What this test opened and has not closed, whatever earlier tests of the process left.
+    int SocketsOpened() { return qvhost::OpenSockets() - socketsAtStart_; }
+    int FileHandlesOpened() { return qvhost::OpenFileHandles() - filesAtStart_; }
+    int PrinterHandlesOpened() { return qvhost::OpenPrinterHandles() - printersAtStart_; }
+
     std::string home_;
+    int socketsAtStart_ = 0, filesAtStart_ = 0, printersAtStart_ = 0;
     MONITOR monitor_ = {};
     HINSTANCE module_ = nullptr;
 };

@@ -18,6 +18,7 @@ void PrintTest::SetUp() {
 
 void PrintTest::TearDown() {
     qvhost::SetStatusHook(nullptr);
+    qvhost::SetJobQueryHook(nullptr);
     qvhost::SetSleepHook(nullptr);
     if (lpd_) lpd_->Stop();
     if (raw_) raw_->Stop();
@@ -73,14 +74,15 @@ bool PrintTest::InQueue(DWORD job) {
 
 void PrintTest::ExpectNothingLeft() {
     EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
-    EXPECT_EQ(qvhost::OpenFileHandles(), 0);
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    EXPECT_EQ(SocketsOpened(), 0);
+    EXPECT_EQ(FileHandlesOpened(), 0);
+    EXPECT_EQ(PrinterHandlesOpened(), 0);
 }
 
 void NetworkTest::SetUp() {
     PrintTest::SetUp();
     REQUIRE_RESERVED_PORTS();
+    ASSERT_TRUE(UseFreshNetwork());
 }
 
 TestPrinter &PrintTest::Lpd() {

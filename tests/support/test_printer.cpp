@@ -47,6 +47,14 @@ const int kInterrupted = EINTR;
 namespace {
 const PrinterSocket kNoSocket = (PrinterSocket)-1;
 const size_t kToTheEnd = (size_t)-1;
+const uint64_t kEnded = ~(uint64_t)0;
+thread_local size_t t_conversation = 0;  // the conversation a worker serves
+
+uint64_t SteadyMs() {
+    return (uint64_t)std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Whether the socket has something to read (or an end, or an error) within ms.
 bool Readable(PrinterSocket s, int ms) {
@@ -108,6 +116,88 @@ void TestPrinter::SetMisbehaviour(Misbehaviour m, size_t after) {
     after_ = after;
 }
 
+void TestPrinter::SetMisbehaviours(const std::vector<Misbehaviour> &next) {
+    std::lock_guard<std::mutex> l(lock_);
+    sequence_ = next;
+    sequenceStart_ = conversations_.size();
+}
+
+void TestPrinter::SetPace(const Pace &pace) {
+    std::lock_guard<std::mutex> l(lock_);
+    pace_ = pace;
+}
+
+void TestPrinter::SetClock(std::function<uint64_t()> nowMs) {
+    std::lock_guard<std::mutex> l(lock_);
+    clock_ = std::move(nowMs);
+}
+
+uint64_t TestPrinter::Now() {
+    std::lock_guard<std::mutex> l(lock_);
+    return clock_ ? clock_() : SteadyMs();
+}
+
+uint64_t TestPrinter::Generation() {
+    std::lock_guard<std::mutex> l(lock_);
+    return generation_;
+}
+
+void TestPrinter::MarkIdle(uint64_t generation) {
+    std::lock_guard<std::mutex> l(lock_);
+    if (t_conversation < idleGeneration_.size() && idleGeneration_[t_conversation] != kEnded) {
+        idleGeneration_[t_conversation] = generation;
+        changed_.notify_all();
+    }
+}
+
+void TestPrinter::Settle(int ms) {
+    std::unique_lock<std::mutex> l(lock_);
+    uint64_t now = ++generation_;
+    changed_.notify_all();
+    changed_.wait_for(l, std::chrono::milliseconds(ms), [&] {
+        for (uint64_t g : idleGeneration_)
+            if (g != kEnded && g < now) return false;
+        return true;
+    });
+}
+
+void TestPrinter::Rest(uint64_t generation) {
+    MarkIdle(generation);
+    std::unique_lock<std::mutex> l(lock_);
+    changed_.wait_for(l, std::chrono::milliseconds(2), [&] { return generation_ != generation; });
+}
+
+Pace TestPrinter::CurrentPace() {
+    std::lock_guard<std::mutex> l(lock_);
+    return pace_;
+}
+
+size_t TestPrinter::WaitForPace(const Conversation &c, size_t len) {
+    for (;;) {
+        uint64_t generation = Generation();  // before the clock is read: see Settle
+        Pace p = CurrentPace();
+        if (!p.bytesPerSecond && !(p.burstBytes && p.restMs)) return len;
+        uint64_t elapsed = Now() - c.startedAt;
+        uint64_t allowed = p.bytesPerSecond ? p.bytesPerSecond * elapsed / 1000 + 1024
+                                            : p.burstBytes * (elapsed / p.restMs + 1);
+        if (allowed > c.received.size()) return std::min<uint64_t>(len, allowed - c.received.size());
+        if (stopping_) return len;
+        Rest(generation);
+    }
+}
+
+void TestPrinter::WaitUntil(uint64_t at) {
+    for (;;) {
+        uint64_t generation = Generation();
+        if (Now() >= at || stopping_) return;
+        Rest(generation);
+    }
+}
+
+bool TestPrinter::DataStarted() const {
+    return dataStarted_;
+}
+
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -136,6 +226,7 @@ void TestPrinter::AcceptLoop() {
         {
             std::lock_guard<std::mutex> l(lock_);
             conversations_.emplace_back();
+            idleGeneration_.push_back(0);
             index = conversations_.size() - 1;
             sockaddr_in peer;
             SockLen len = sizeof peer;
@@ -147,6 +238,7 @@ void TestPrinter::AcceptLoop() {
 }
 
 void TestPrinter::Serve(PrinterSocket fd, size_t index) {
+    t_conversation = index;
     Conversation c;
     Misbehaviour m;
     size_t after;
@@ -154,11 +246,18 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
     {
         std::lock_guard<std::mutex> l(lock_);
         c.sourcePort = conversations_[index].sourcePort;
-        m = misbehaviour_;
+        m = index - sequenceStart_ < sequence_.size() ? sequence_[index - sequenceStart_] : misbehaviour_;
         after = after_;
         output = rawOutput_;
     }
-    if (lpd_)
+    c.startedAt = Now();
+    if (CurrentPace().bytesPerSecond || CurrentPace().burstBytes) {
+        int small = 32 << 10;  // a printer's buffer, not a server's
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, (const char *)&small, sizeof small);
+    }
+    if (m == Misbehaviour::CloseAtOnce)
+        ;  // nothing is read or answered
+    else if (lpd_)
         ServeLpd(fd, c, m, after);
     else
         ServeRaw(fd, c, m, after, output);
@@ -177,18 +276,25 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
         setsockopt(fd, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof hard);
     }
     CloseSocket(fd);
+    c.endedAt = Now();
     std::lock_guard<std::mutex> l(lock_);
+    idleGeneration_[index] = kEnded;
     conversations_[index] = c;
     ++finished_;
     changed_.notify_all();
 }
 
 long TestPrinter::ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t len) {
-    while (!reading_ && !stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (!reading_ && !stopping_) Rest(Generation());
+    len = WaitForPace(c, len);
     for (;;) {
-        bool ready = Readable(fd, 100);
+        uint64_t generation = Generation();
+        bool ready = Readable(fd, 5);
         if (stopping_ && !ready) return 0;
-        if (!ready) continue;
+        if (!ready) {
+            MarkIdle(generation);  // the client has sent nothing more for now
+            continue;
+        }
         long n = recv(fd, buf, (int)len, 0);
         if (n < 0 && LastError() == kInterrupted) continue;
         if (n < 0 && IsReset(LastError())) c.reset = true;
@@ -198,6 +304,7 @@ long TestPrinter::ReadSome(PrinterSocket fd, Conversation &c, char *buf, size_t 
 }
 
 void TestPrinter::Reply(PrinterSocket fd, Conversation &c, const char *bytes, size_t n) {
+    if (unsigned delay = CurrentPace().answerDelayMs) WaitUntil(Now() + delay);
     if (send(fd, bytes, (int)n, kNoSignal) < 0 && IsReset(LastError())) c.reset = true;
 }
 
@@ -224,6 +331,12 @@ bool TestPrinter::ReadInto(PrinterSocket fd, Conversation &c, std::string *file,
     return true;
 }
 
+bool TestPrinter::Stall(PrinterSocket fd, Conversation &c, std::string *file, size_t after) {
+    if (!ReadInto(fd, c, file, after, kToTheEnd)) return false;
+    reading_ = false;
+    return true;
+}
+
 void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after) {
     std::string line;
     char buf[4096];
@@ -241,8 +354,9 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
         if (!ReadLine(fd, c, &line)) break;
         char sub = line[0];
         unsigned long long count = strtoull(line.c_str() + 1, nullptr, 10);
-        Reply(fd, c, "\0", 1);
+        Reply(fd, c, m == Misbehaviour::AnswerSubcommandWith2 && (size_t)sub == after ? "\x02" : "\0", 1);
         bool control = sub == 2;
+        if (!control) dataStarted_ = true;
         (control ? c.controlHeader : c.dataHeader) = line;
         std::string *file = control ? &c.controlFile : &c.dataFile;
         size_t closeAfter = kToTheEnd;
@@ -253,10 +367,9 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
             c.complete = ReadInto(fd, c, file, kToTheEnd, closeAfter) && sawControl;
             return;
         }
-        if (!control && m == Misbehaviour::StallInDataFile) {
-            if (!ReadInto(fd, c, file, std::min<size_t>((size_t)count, after), kToTheEnd)) return;
-            reading_ = false;
-        }
+        if (!control && m == Misbehaviour::StallInDataFile &&
+            !Stall(fd, c, file, std::min<size_t>(count, after)))
+            return;
         if (!ReadInto(fd, c, file, (size_t)count, closeAfter)) return;
         char end;
         if (ReadSome(fd, c, &end, 1) != 1 || end != 0) return;
@@ -269,6 +382,8 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
 void TestPrinter::ServeRaw(PrinterSocket fd, Conversation &c, Misbehaviour m, size_t after,
                            const std::string &output) {
     if (!output.empty()) send(fd, output.data(), (int)output.size(), kNoSignal);
+    dataStarted_ = true;
+    if (m == Misbehaviour::StallInDataFile && !Stall(fd, c, &c.dataFile, after)) return;
     if (ReadInto(fd, c, &c.dataFile, kToTheEnd, m == Misbehaviour::CloseInRaw ? after : kToTheEnd))
         c.complete = !c.reset;
 }

@@ -214,7 +214,7 @@ TEST_F(SpinePrintTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
         EXPECT_TRUE(monitor_.pfnEndDocPort(h) && monitor_.pfnClosePort(h)) << port;
     }
     EXPECT_TRUE(SpoolFiles().empty());
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(SocketsOpened(), 0);
 }
 
 TEST_F(SpinePrintTest, OddStoredValuesOfAPortKeepToTheDefaults) {
@@ -233,7 +233,7 @@ TEST_F(SpinePrintTest, OddStoredValuesOfAPortKeepToTheDefaults) {
     });
     EXPECT_EQ(Print("odd", job, "").Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE))
         << "the direct path's failure";
-    EXPECT_EQ(qvhost::OpenSockets(), 0);
+    EXPECT_EQ(SocketsOpened(), 0);
 }
 
 }  // namespace

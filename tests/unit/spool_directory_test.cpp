@@ -98,10 +98,10 @@ TEST_F(SpoolDirTest, DataFileThatCannotBeCreatedFailsTheStartAndReleasesThePrint
     ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "lpt", &h));
     DOC_INFO_1A doc = {(LPSTR) "doc", nullptr, nullptr};
     EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    EXPECT_EQ(PrinterHandlesOpened(), 0);
     DOC_INFO_1A noName = {nullptr, nullptr, nullptr};
     EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&noName));
-    EXPECT_EQ(qvhost::OpenPrinterHandles(), 0);
+    EXPECT_EQ(PrinterHandlesOpened(), 0);
     qvhost::FailFileCreate(".dtf", false);
     EXPECT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", QueueJob("lpt"), 2, (LPBYTE)&doc));
     EXPECT_EQ(Counter("SeqNum"), 1u) << "a number taken by a failed start stays used";
