@@ -1,11 +1,13 @@
-# QVLMRMON.DLL: the same core sources, no host code, no C runtime.
+# QVLMRMON.DLL: the same core sources, no host code, no C runtime. Frames of a page or more
+# keep their stack probe (libgcc's ___chkstk_ms, linked in, no import): Windows commits a
+# thread's stack one page at a time behind a single guard page.
 enable_language(RC)
 add_library(QVLMRMON SHARED ${QVLMR_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/src/ui/qvlmrmon.rc
             ${CMAKE_SOURCE_DIR}/cmake/win32/qvlmrmon.def)
 set_target_properties(QVLMRMON PROPERTIES PREFIX "" OUTPUT_NAME "QVLMRMON" SUFFIX ".DLL")
 target_compile_options(QVLMRMON PRIVATE -Wall -Wextra -O2 -march=i486 -mtune=generic -mno-mmx -mno-sse
   -mfpmath=387 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector
-  -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -mno-stack-arg-probe)
+  -fno-threadsafe-statics -fno-tree-loop-distribute-patterns)
 target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoint@12
   -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--no-seh
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
@@ -15,7 +17,7 @@ target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 ke
 add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
 target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
-  -fno-asynchronous-unwind-tables -fno-stack-protector -mno-stack-arg-probe)
+  -fno-asynchronous-unwind-tables -fno-stack-protector)
 target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
   -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)

@@ -45,5 +45,48 @@ if [ -n "$expected" ]; then
 fi
 version=$(i686-w64-mingw32-windres -i "$dll" -O rc | grep -c 'VALUE "ProductVersion", "2.037e' || true)
 [ "$version" = 1 ] || { echo "FAIL: the version resource does not name 2.037e"; fail=1; }
-[ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, imports only allowed functions"
+
+# Stack frames: Windows 95/98/Me (and NT) commit a thread's stack a page at a time behind one
+# guard page, so a function that moves the stack pointer down a page or more at once must
+# probe it (the compiler's call to ___chkstk_ms, then "sub %eax,%esp"); an immediate of
+# 4096 or more subtracted from %esp means no probe and an access violation in the spooler.
+unprobed_frames() {  # file: prints each instruction that drops %esp 4096 bytes or more at once
+  local line hex n
+  i686-w64-mingw32-objdump -d "$1" | grep -E $'\t(sub +\\$0x[0-9a-f]+|add +\\$0xf[0-9a-f]{7}),%esp' |
+    while read -r line; do
+      hex=$(grep -oE '\$0x[0-9a-f]+' <<<"$line"); n=$((16#${hex#\$0x}))
+      [[ $line == *add* ]] && n=$((4294967296 - n))
+      [ "$n" -lt 4096 ] || echo "$line"
+    done
+}
+# The rule is seen to work first: a two-page frame built without a probe must be caught,
+# and the same frame built with one must not.
+probe_dir=$(mktemp -d)
+printf 'void fill(char *);\nvoid big(void) { char b[8192]; fill(b); }\n' >"$probe_dir/big.c"
+i686-w64-mingw32-gcc -O2 -c -mno-stack-arg-probe "$probe_dir/big.c" -o "$probe_dir/unprobed.o"
+i686-w64-mingw32-gcc -O2 -c "$probe_dir/big.c" -o "$probe_dir/probed.o"
+if [ -z "$(unprobed_frames "$probe_dir/unprobed.o")" ] || [ -n "$(unprobed_frames "$probe_dir/probed.o")" ]; then
+  echo "FAIL: the stack-frame rule does not tell a probed two-page frame from an unprobed one"; fail=1
+fi
+rm -rf "$probe_dir"
+setup=build/win32/QVSETUP.EXE
+for image in "$dll" "$setup"; do
+  frames=$(unprobed_frames "$image")
+  [ -z "$frames" ] || { echo "FAIL: $image drops the stack a page or more without a probe:"; echo "$frames"; fail=1; }
+  head=$(i686-w64-mingw32-objdump -p "$image")
+  field() { awk -v k="$1" '$1 == k {print $2}' <<<"$head"; }
+  # The Windows 95 loader refuses an image that asks for a later Windows or subsystem.
+  [ "$(field MajorOSystemVersion).$(field MinorOSystemVersion)" = 4.0 ] || { echo "FAIL: $image OS version"; fail=1; }
+  [ "$(field MajorSubsystemVersion).$(field MinorSubsystemVersion)" = 4.0 ] || { echo "FAIL: $image subsystem version"; fail=1; }
+  # Windows 9x maps sections by pages and reads them from the file at sector offsets.
+  [ "$((16#$(field SectionAlignment)))" = 4096 ] || { echo "FAIL: $image section alignment"; fail=1; }
+  [ "$((16#$(field FileAlignment)))" -ge 512 ] || { echo "FAIL: $image file alignment below 512"; fail=1; }
+  # Windows 9x has no static TLS for a loaded DLL, and no delay-load helper of its own.
+  grep -qE 'Entry 9 0+ 0+ ' <<<"$head" || { echo "FAIL: $image has a TLS directory"; fail=1; }
+  grep -qE 'Entry d 0+ 0+ ' <<<"$head" || { echo "FAIL: $image has delay-load imports"; fail=1; }
+done
+# A DLL shares the spooler's address space and is moved when its base is taken: it needs relocations.
+grep -qE 'Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation' <<<"$dump" || { echo "FAIL: $dll has no relocations"; fail=1; }
+
+[ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, imports only allowed functions; both images probe their stacks and suit the Windows 95 loader"
 exit $fail
