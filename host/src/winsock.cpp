@@ -154,6 +154,8 @@ int WSAAPI connect(SOCKET s, const struct sockaddr *addr, int len) {
     if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
     if (!addr || len < (int)sizeof(struct sockaddr_in)) return Fail(WSAEFAULT);
     const struct sockaddr_in *a = (const struct sockaddr_in *)addr;
+    // Windows refuses 0.0.0.0 as a destination at once (Linux would take it as this host).
+    if (a->sin_addr.s_addr == INADDR_ANY) return Fail(WSAEADDRNOTAVAIL);
     return Result(qvws::Connect(s, a->sin_addr.s_addr, a->sin_port));
 }
 
@@ -238,6 +240,9 @@ u_long WSAAPI ntohl(u_long v) {
 
 u_long WSAAPI inet_addr(const char *text) {
     if (!text) return INADDR_NONE;
+    // Winsock of Windows 95 to XP answers an empty text, or one of a single space, with
+    // INADDR_ANY rather than INADDR_NONE.
+    if (!text[0] || (text[0] == ' ' && !text[1])) return INADDR_ANY;
     uint32_t parts[4];
     int n = 0;
     const char *p = text;

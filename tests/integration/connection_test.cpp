@@ -91,6 +91,21 @@ TEST_F(ConnectionTest, NetworkErrorsWaitThreeSecondsAndTheNextTryReadsThePortAga
     }
 }
 
+// Winsock takes an empty address for 0.0.0.0, and refuses to connect there at once: the job
+// walks the local ports, a second each, under "Sending..." until the user stops it.
+TEST_F(ConnectionTest, EmptyAddressWalksTheLocalPortsUntilTheJobIsDeleted) {
+    AddPortValue("lpt", "", 1);
+    ASSERT_TRUE(StartMonitor());
+    DWORD job = QueueJob("lpt");
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && qvhost::CountSleeps(1000) == 4) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+    });
+    ASSERT_TRUE(Print("lpt", job, "x").ended);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
+    EXPECT_EQ(qvhost::CountSleeps(1000, true), 0u) << "no connection was waited on";
+    EXPECT_EQ(Counter("PortNum"), 1023u - 5) << "1023 to 1019 tried, the last pause found the job deleted";
+}
+
 TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {
     ASSERT_TRUE(StartWithPorts({{"raw", 3, 9103}}));
     Raw(9103);
