@@ -149,6 +149,45 @@ TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
     }
 }
 
+// Windows 95 keeps a port open from the spooler's start to its end: one handle carries every
+// document, whatever befell the one before (a start that failed, a delete in the data while
+// the printer had stopped reading), and the next arrives whole.
+TEST_F(DeliveryTest, OneOpenPortCarriesEachDocumentWhateverBefellTheOneBefore) {
+    ASSERT_TRUE(StartWithPorts({{"m1", 1}, {"m2", 2}, {"m3", 3, 9109}}));
+    for (std::string port : {"m1", "m2", "m3"}) {
+        TestPrinter &printer = port == "m3" ? Raw(9109) : Lpd();
+        HANDLE h = nullptr;
+        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
+        DWORD job = 0;
+        auto print = [&](const std::string &data) {
+            job = QueueJob(port);
+            return PrintOnOpenPort(monitor_, h, "P", job, data).Outcome();
+        };
+        qvhost::FailOpenPrinterTimes(120);
+        EXPECT_THAT(print("x"), StartsWith("start failed")) << port;
+        qvhost::RemoveJob(job);
+        printer.SetMisbehaviour(Misbehaviour::StallInDataFile, 1000);
+        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+            if (s.select && !printer.Reading()) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
+        });
+        EXPECT_EQ(print(Bytes(4 << 20, 8)),
+                  port == "m1" ? "written, ended"
+                               : "write failed: " + std::to_string(ERROR_NET_WRITE_FAULT) + ", ended")
+            << port;
+        qvhost::SetSleepHook(nullptr);
+        printer.SetMisbehaviour(Misbehaviour::None);
+        printer.SetReading(true);
+        const std::string data = Bytes(300000, 9);
+        EXPECT_EQ(print(data), "written, ended") << port;
+        monitor_.pfnClosePort(h);
+        size_t count = printer.Conversations().size();
+        Conversation last = Received(printer, count)[count - 1];
+        EXPECT_TRUE(last.dataFile == data && !last.reset && (port == "m3" || last.complete)) << port;
+        EXPECT_EQ(InQueue(job), false) << port;
+    }
+    ExpectNothingLeft();
+}
+
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
     ASSERT_TRUE(StartWithLpdPort());
     DWORD job = QueueJob("lpt");

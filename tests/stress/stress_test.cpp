@@ -49,6 +49,8 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
     for (size_t p = 0; p < ports.size(); ++p) {
         printers.emplace_back([&, p] {
             std::string printer = "PR" + std::to_string(p);
+            HANDLE port = nullptr;  // open for all the port's jobs, as on Windows 95
+            ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR)ports[p].name.c_str(), &port));
             for (int j = 0; j < jobsPerPort; ++j) {
                 DWORD job = qvhost::AddJob(printer, "doc", "alice");
                 qvhost::SetJobStatusBits(job, JOB_STATUS_PRINTING, 0);
@@ -59,12 +61,13 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
                     jobData[job] = data;
                     live.insert(job);
                 }
-                PrintResult r = Print(ports[p].name, job, data, 2, "doc", 16384, printer);
+                PrintResult r = PrintOnOpenPort(monitor_, port, printer, job, data, 2, "doc", 16384);
                 bool ok = r.ok();
                 std::lock_guard<std::mutex> l(lock);
                 live.erase(job);
                 if (!ok && !cancelled.count(job)) ++failedCalls;
             }
+            monitor_.pfnClosePort(port);
         });
     }
 

@@ -5,10 +5,17 @@
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
                               const std::string &data, DWORD level, const std::string &document,
                               size_t chunk) {
-    PrintResult r;
     HANDLE h = nullptr;
-    r.opened = m.pfnOpenPort((LPSTR)port.c_str(), &h);
-    if (!r.opened) return r;
+    if (!m.pfnOpenPort((LPSTR)port.c_str(), &h)) return PrintResult();
+    PrintResult r = PrintOnOpenPort(m, h, printer, job, data, level, document, chunk);
+    m.pfnClosePort(h);
+    return r;
+}
+
+PrintResult PrintOnOpenPort(MONITOR &m, HANDLE h, const std::string &printer, DWORD job,
+                            const std::string &data, DWORD level, const std::string &document, size_t chunk) {
+    PrintResult r;
+    r.opened = TRUE;
     DOC_INFO_2A doc = {};
     doc.pDocName = (LPSTR)document.c_str();
     SetLastError(0);
@@ -26,7 +33,6 @@ PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::st
         }
         r.ended = m.pfnEndDocPort(h);
     }
-    m.pfnClosePort(h);
     return r;
 }
 

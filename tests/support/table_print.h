@@ -17,6 +17,11 @@ struct PrintResult {
     std::string Outcome() const;
 };
 
+// The same on a port the caller opened and keeps open for further documents, as the Windows
+// 95 spooler keeps each port open from its start to its end.
+PrintResult PrintOnOpenPort(MONITOR &m, HANDLE port, const std::string &printer, DWORD job,
+                            const std::string &data, DWORD level = 2, const std::string &document = "Report",
+                            size_t chunk = 65536);
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
                               const std::string &data, DWORD level = 2,
                               const std::string &document = "Report", size_t chunk = 65536);

@@ -362,14 +362,13 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
         size_t closeAfter = kToTheEnd;
         if (control && m == Misbehaviour::CloseInControlFile) closeAfter = after;
         if (!control && m == Misbehaviour::CloseInDataFile) closeAfter = after;
+        if (!control && m == Misbehaviour::StallInDataFile && !Stall(fd, c, file, std::min<size_t>(count, after)))
+            return;
         if (count > (1ull << 40)) {
             // A streamed data file: its end is the end of the connection.
             c.complete = ReadInto(fd, c, file, kToTheEnd, closeAfter) && sawControl;
             return;
         }
-        if (!control && m == Misbehaviour::StallInDataFile &&
-            !Stall(fd, c, file, std::min<size_t>(count, after)))
-            return;
         if (!ReadInto(fd, c, file, (size_t)count, closeAfter)) return;
         char end;
         if (ReadSome(fd, c, &end, 1) != 1 || end != 0) return;

@@ -19,7 +19,9 @@ void OnSignal(int) {
 }
 
 int Usage() {
-    fprintf(stderr, "usage: qvlmr-printer (--lpd | --raw) [--port N] --dir DIR [--count N]\n");
+    fprintf(stderr,
+            "usage: qvlmr-printer (--lpd | --raw) [--port N] --dir DIR [--count N] [--rate BYTES]\n"
+            "  --rate: read at most BYTES a second, as a slow printer does\n");
     return 2;
 }
 
@@ -32,7 +34,7 @@ void Save(const std::string &path, const std::string &bytes) {
 int main(int argc, char **argv) {
     bool lpd = false, raw = false;
     int port = 0;
-    long count = 0;
+    long count = 0, rate = 0;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -46,12 +48,17 @@ int main(int argc, char **argv) {
             dir = argv[++i];
         else if (a == "--count" && i + 1 < argc)
             count = atol(argv[++i]);
+        else if (a == "--rate" && i + 1 < argc)
+            rate = atol(argv[++i]);
         else
             return Usage();
     }
-    if (lpd == raw || dir.empty() || port < 0 || port > 65535 || count < 0) return Usage();
+    if (lpd == raw || dir.empty() || port < 0 || port > 65535 || count < 0 || rate < 0) return Usage();
     if (port == 0) port = lpd ? 515 : 9100;
     TestPrinter printer;
+    Pace pace;
+    pace.bytesPerSecond = (size_t)rate;
+    printer.SetPace(pace);
     if (!printer.Start(port, lpd)) {
         fprintf(stderr, "qvlmr-printer: cannot listen on 127.0.0.1:%d\n", port);
         return 1;

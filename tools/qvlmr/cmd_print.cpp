@@ -127,8 +127,9 @@ struct PrintJob {
     size_t chunk;
 };
 
-// One job, start to end; 0 when every monitor call returned TRUE.
-int PrintOne(const PrintJob &p, int fd) {
+// One job, start to end, on a port the caller opened (null when OpenPort failed); 0 when
+// every monitor call returned TRUE.
+int PrintOne(const PrintJob &p, HANDLE portHandle, int fd) {
     DWORD jobId = qvhost::AddJob(p.printer, p.title, p.user);
     if (!jobId) return Fail("print: cannot queue the job");
     {
@@ -147,8 +148,7 @@ int PrintOne(const PrintJob &p, int fd) {
         }
     }
     MONITOR *monitor = p.monitor;
-    HANDLE portHandle = nullptr;
-    if (!monitor->pfnOpenPort((LPSTR)p.port.c_str(), &portHandle)) {
+    if (!portHandle) {
         qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, 0);
         return Fail("OpenPort failed: the monitor has no port named '" + p.port + "'");
     }
@@ -163,7 +163,6 @@ int PrintOne(const PrintJob &p, int fd) {
             qvhost::RemoveJob(jobId);
         else
             qvhost::SetJobStatusBits(jobId, JOB_STATUS_ERROR, JOB_STATUS_PRINTING);
-        monitor->pfnClosePort(portHandle);
         return status;
     }
     std::vector<char> chunk(p.chunk);
@@ -206,7 +205,6 @@ int PrintOne(const PrintJob &p, int fd) {
         EndProgressLine();
         status = FailWin("EndDocPort", code);
     }
-    monitor->pfnClosePort(portHandle);
     // A job the monitor did not report as sent stays queued, printing no more.
     qvhost::SetJobStatusBits(jobId, status ? JOB_STATUS_ERROR : 0, JOB_STATUS_PRINTING);
     std::lock_guard<std::mutex> lock(g_outputLock);
@@ -269,14 +267,19 @@ int CmdPrint(Args &args) {
     qvhost::SetStatusHook([](DWORD id, const std::string &text) { ShowStatus(id, text); });
 
     std::vector<int> results(jobs.size(), 0);
+    // Each printer's port is opened once for all its jobs and closed after the last, as the
+    // Windows 95 spooler keeps a port open from its start to its end.
     auto runPrinter = [&](size_t i) {
         jobs[i].monitor = monitor;
+        HANDLE portHandle = nullptr;
+        if (!monitor->pfnOpenPort((LPSTR)jobs[i].port.c_str(), &portHandle)) portHandle = nullptr;
         for (unsigned long long n = 0; n < repeat; ++n) {
             int fd = file == "-" ? 0 : open(file.c_str(), O_RDONLY | O_CLOEXEC);
-            int status = fd < 0 ? Fail("cannot read " + file) : PrintOne(jobs[i], fd);
+            int status = fd < 0 ? Fail("cannot read " + file) : PrintOne(jobs[i], portHandle, fd);
             if (fd > 0) close(fd);
             if (status) results[i] = status;
         }
+        if (portHandle) monitor->pfnClosePort(portHandle);
     };
     if (jobs.size() == 1) {
         runPrinter(0);
