@@ -143,8 +143,10 @@ TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
         EXPECT_TRUE(c[tries - 1].complete && !c[tries - 1].reset);
         for (size_t i = 0; i + 1 < tries; ++i)
             if (k.printer[i] == silent) {
-                uint64_t waited = c[i + 1].startedAt - c[i].startedAt;       // 120 polls and the part
-                EXPECT_TRUE(waited >= 120000 && waited < 122000) << waited;  // of a second before them
+                // 120 polls; the printer notes a connection's start when its thread gets to it,
+                // which on a busy machine can be a poll or two after the connect
+                uint64_t waited = c[i + 1].startedAt - c[i].startedAt;
+                EXPECT_TRUE(waited >= 120000 && waited < 125000) << waited;
             }
     }
 }
