@@ -251,7 +251,7 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
         output = rawOutput_;
     }
     c.startedAt = Now();
-    if (CurrentPace().bytesPerSecond || CurrentPace().burstBytes) {
+    if (CurrentPace().bytesPerSecond || CurrentPace().burstBytes || m == Misbehaviour::StallInDataFile) {
         int small = 32 << 10;  // a printer's buffer, not a server's
         setsockopt(fd, SOL_SOCKET, SO_RCVBUF, (const char *)&small, sizeof small);
     }
