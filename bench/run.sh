@@ -109,6 +109,8 @@ measure() {  # label doc command...
   echo "$label $wall $(echo "$user + $sys" | bc) $rss $fixed $transfer" >>"$results"
 }
 
+# a / b to one decimal; a time too short for the timer (0.00 s) gives no rate, not 0.0 or an error.
+ratio() { if [ "$(echo "$2 > 0" | bc -l)" = 1 ]; then printf "%.1f" "$(echo "$1 / $2" | bc -l)"; else printf "too fast to time"; fi; }
 median() { sort -n | awk '{a[NR]=$1} END{if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 spread() { sort -n | awk 'NR==1{lo=$1} {hi=$1} END{printf "%s–%s", lo, hi}'; }
 column() { grep "^$1 " "$results" | cut -d' ' -f"$2"; }  # label field
@@ -134,9 +136,8 @@ for mib in "${sizes[@]}"; do
     f=$(column "$mib $client" 6 | median); t=$(column "$mib $client" 7 | median)
     bad=$(grep -c "^$mib $client\$" "$work/failures.txt" 2>/dev/null || true)
     name=$client; [ "${bad:-0}" != 0 ] && name="$client ($bad run(s) failed verification)"
-    rate=$(echo "if ($t > 0) $mib / $t else 0" | bc -l)
-    printf "| %s MiB | %s | %.1f | %s (%s) | %.3f | %.1f | %s | %.2f | %.1f |\n" "$mib" "$name" "$(echo "$mib / $w" | bc -l)" \
-      "$w" "$ws" "$f" "$rate" "$c" "$(echo "$c * 1024 / $mib" | bc -l)" "$(echo "$m / 1024" | bc -l)" >>"$table"
+    printf "| %s MiB | %s | %s | %s (%s) | %.3f | %s | %s | %.2f | %.1f |\n" "$mib" "$name" "$(ratio "$mib" "$w")" \
+      "$w" "$ws" "$f" "$(ratio "$mib" "$t")" "$c" "$(echo "$c * 1024 / $mib" | bc -l)" "$(echo "$m / 1024" | bc -l)" >>"$table"
   done
   rm -f "$doc"
 done
@@ -178,7 +179,7 @@ for ports in 1 4; do
   # Ports are taken one below the last; a port skipped over cost a one-second pause.
   lo=$(sort -n <<<"$srcs" | head -1); hi=$(sort -n <<<"$srcs" | tail -1)
   skipped=$(( hi - lo + 1 - used )); [ $skipped -lt 0 ] && skipped=0
-  printf "| %d port(s) | %d | %.1f | %.2f | %d (%d–%d) | %d |\n" "$ports" "$n" "$wall" "$(echo "$n / $wall" | bc -l)" "$used" "$lo" "$hi" "$skipped" >>"$rate"
+  printf "| %d port(s) | %d | %.1f | %s | %d (%d–%d) | %d |\n" "$ports" "$n" "$wall" "$(ratio "$n" "$wall")" "$used" "$lo" "$hi" "$skipped" >>"$rate"
 done
 stop_sinks
 

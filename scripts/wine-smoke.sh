@@ -31,7 +31,7 @@ dpkg --add-architecture i386
 # the i386 security index is sometimes mid-sync on the mirror; bookworm itself is enough
 apt-get update -qq >/dev/null 2>&1 || say "some package indexes could not be fetched; going on"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm --no-install-recommends \
-  wine wine32:i386 xvfb imagemagick >/dev/null
+  wine wine32:i386 xvfb imagemagick fonts-wine >/dev/null
 
 # 32-bit programs: natively, or through qemu-user from bookworm-backports, fetched with a
 # private sources list and registered with binfmt_misc for this boot only.

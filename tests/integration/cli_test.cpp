@@ -95,6 +95,21 @@ TEST_F(CliTest, VersionNamesTheModuleAndBadInputGivesOneClearLineChangingNothing
     EXPECT_EQ(Tool({"print", "--printer"}).status, 2);
     EXPECT_EQ(Tool({"print", "--printer", "x", "--chunk", "0"}).status, 2);
     EXPECT_EQ(Export(), before);
+    EXPECT_EQ(Said({"printer", "add", "P1", "--port", "NOPORT"}),
+              "1: qvlmr: printer add: no port named 'NOPORT' (see qvlmr ports)\n");
+    EXPECT_EQ(Tool({"printer", "add", "P1", "--port", "lpt"}).status, 0) << "a port of the monitor";
+    EXPECT_EQ(Tool({"printer", "add", "P2", "--port", "LPT1:"}).status, 0) << "a built-in port";
+    // Where the monitor was never installed, what needs it says so and stores nothing.
+    std::string fresh = home_ + "/fresh";
+    std::string hint = "1: qvlmr: the monitor is not installed in " + fresh + " (run: qvlmr install)\n";
+    auto freshSaid = [&](const std::vector<std::string> &args) {
+        ToolResult r = RunTool(fresh, args);
+        return std::to_string(r.status) + ": " + r.out + r.err;
+    };
+    EXPECT_EQ(freshSaid({"port", "add", "--name", "X1", "--address", "10.1.2.3", "--lpr"}), hint);
+    EXPECT_EQ(freshSaid({"ports"}), hint);
+    EXPECT_EQ(freshSaid({"printer", "add", "P1", "--port", "X1"}),
+              "1: qvlmr: printer add: no port named 'X1' (see qvlmr ports)\n");
 }
 
 // A job printed by another qvlmr process to printer Office on port Lpt, where nobody listens

@@ -18,6 +18,8 @@ int Fail(const std::string &message);
 int Usage(const std::string &message);
 
 // Loads the monitor module as the spooler does and starts it; null on failure (reported).
+extern const char kMonitorKey[];  // under HKEY_LOCAL_MACHINE
+bool MonitorInstalled();
 MONITOR *LoadMonitor();
 
 // Option helpers: take "--name VALUE" out of args.

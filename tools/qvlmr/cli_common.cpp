@@ -58,7 +58,21 @@ int Usage(const std::string &message) {
     return 2;
 }
 
+const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+
+bool MonitorInstalled() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMonitorKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
 MONITOR *LoadMonitor() {
+    // Without its key the spooler would never load the monitor, and nothing it did would last.
+    if (!MonitorInstalled()) {
+        Fail("the monitor is not installed in " + qvhost::Home() + " (run: qvlmr install)");
+        return nullptr;
+    }
     // One spooler per state directory: a second monitor's start-up would delete the job
     // files of the jobs the first is delivering.
     std::string lockPath = qvhost::Home() + "/spooler.lock";
@@ -90,8 +104,8 @@ MONITOR *LoadMonitor() {
         return nullptr;
     }
     entry(module, DLL_PROCESS_ATTACH, nullptr);
-    char root[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
-    if (!init(root, &g_monitor)) {
+    std::string root = kMonitorKey;
+    if (!init(&root[0], &g_monitor)) {
         FailWin("InitializeMonitorEx", GetLastError());
         return nullptr;
     }

@@ -7,10 +7,6 @@
 
 #include "cli.h"
 
-namespace {
-const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
-}
-
 int CmdInstall(Args &args) {
     if (!args.empty()) return Usage("install takes no arguments");
     HKEY key;
