@@ -46,8 +46,17 @@ foreach(standIn QVSPOOLER QVSPOOLSS)
 endforeach()
 
 install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/INSTALL-WINDOWS.txt DESTINATION .)
+# The texts of the kit in CRLF lines, as Notepad on Windows 95/98 shows them; every name 8.3.
+foreach(text README.TXT SAMPLE.REG)
+  file(READ ${CMAKE_SOURCE_DIR}/docs/kit/${text} body)
+  string(REPLACE "\n" "\r\n" body "${body}")
+  file(WRITE ${CMAKE_BINARY_DIR}/kit/${text} "${body}")
+  install(FILES ${CMAKE_BINARY_DIR}/kit/${text} DESTINATION .)
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/kit/README.TXT
+             ${CMAKE_SOURCE_DIR}/docs/kit/SAMPLE.REG)
 set(CPACK_GENERATOR ZIP)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/win32/disk-images.cmake)
 set(CPACK_PACKAGE_NAME QVLMRMON)
 set(CPACK_PACKAGE_VERSION 2.037e)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)

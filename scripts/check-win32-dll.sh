@@ -88,5 +88,31 @@ done
 # A DLL shares the spooler's address space and is moved when its base is taken: it needs relocations.
 grep -qE 'Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation' <<<"$dump" || { echo "FAIL: $dll has no relocations"; fail=1; }
 
+# The user's kit: the ZIP, a 1.44 MB floppy image and a CD image, each holding the same files
+# under 8.3 names, the texts in CRLF lines of at most 79 columns of plain ASCII.
+kit_log=$(cmake --build --preset win32 --target package 2>&1) || { echo "$kit_log"; echo "FAIL: the package target"; fail=1; }
+kit=$(mktemp -d)
+names="QVLMRMON.DLL QVSETUP.EXE README.TXT SAMPLE.REG"
+mkdir -p "$kit/zip" "$kit/floppy" "$kit/cd"
+unzip -q -o build/win32/QVLMRMON-*-win32.zip -d "$kit/zip" || fail=1
+[ "$(stat -c %s build/win32/QVLMRMON.IMG 2>/dev/null)" = 1474560 ] || { echo "FAIL: the floppy image is not 1,474,560 bytes"; fail=1; }
+for name in $names; do
+  mcopy -n -i build/win32/QVLMRMON.IMG "::$name" "$kit/floppy/$name" 2>/dev/null
+  isoinfo -i build/win32/QVLMRMON.ISO -x "/$name;1" >"$kit/cd/$name" 2>/dev/null
+  for copy in zip floppy cd; do
+    cmp -s "$kit/zip/$name" "$kit/$copy/$name" || { echo "FAIL: $name on the $copy image differs from the ZIP's"; fail=1; }
+  done
+done
+[ "$(cd "$kit/zip" && ls | sort | tr '\n' ' ')" = "QVLMRMON.DLL QVSETUP.EXE README.TXT SAMPLE.REG " ] || { echo "FAIL: the ZIP holds $(ls "$kit/zip")"; fail=1; }
+cmp -s "$kit/zip/QVLMRMON.DLL" "$dll" || { echo "FAIL: the kit's DLL is not the one built"; fail=1; }
+for text in README.TXT SAMPLE.REG; do
+  [ "$(grep -c $'\r$' "$kit/zip/$text")" = "$(wc -l <"$kit/zip/$text")" ] || { echo "FAIL: $text has lines without CR LF"; fail=1; }
+done
+LC_ALL=C grep -q $'[^\t\r -~]' "$kit/zip/README.TXT" && { echo "FAIL: README.TXT is not plain ASCII"; fail=1; }
+long=$(tr -d '\r' <"$kit/zip/README.TXT" | awk 'length > 79 {print NR}' | head -3)
+[ -z "$long" ] || { echo "FAIL: README.TXT lines over 79 columns: $long"; fail=1; }
+rm -rf "$kit"
+[ $fail = 0 ] && echo "kit: the ZIP, QVLMRMON.IMG (1,474,560 bytes, FAT12) and QVLMRMON.ISO hold $names alike"
+
 [ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, imports only allowed functions; both images probe their stacks and suit the Windows 95 loader"
 exit $fail
