@@ -28,6 +28,7 @@ target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
 # platform's spooler, loaded in place of Wine's own from the harness's folder.
 set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/win32)
 add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/smoke_jobs.cpp
+               ${QVLMR_SMOKE_DIR}/smoke_setup.cpp
                ${CMAKE_SOURCE_DIR}/tests/support/test_printer.cpp
                ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
@@ -42,7 +43,7 @@ set_target_properties(QVSPOOLSS PROPERTIES PREFIX "" OUTPUT_NAME "SPOOLSS" SUFFI
 foreach(standIn QVSPOOLER QVSPOOLSS)
   target_compile_options(${standIn} PRIVATE -Wall -Wextra -O2)
   target_link_options(${standIn} PRIVATE -static -Wl,--enable-stdcall-fixup)
-  target_link_libraries(${standIn} PRIVATE kernel32)
+  target_link_libraries(${standIn} PRIVATE advapi32 kernel32)
 endforeach()
 
 install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)

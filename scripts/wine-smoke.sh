@@ -77,17 +77,15 @@ export DISPLAY=:77
 mkdir -p "$WINEPREFIX"
 wineserver -p 60
 wineboot -i >"$work/wineboot.log" 2>&1
-sysdir=$WINEPREFIX/drive_c/windows/system32
-cp build/win32/QVLMRMON.DLL "$sysdir/"
+# The kit's two files beside the harness, as a user has them in a folder: QVSETUP.EXE puts
+# the DLL into the SYSTEM folder and registers it (with the stand-in's AddMonitorA).
+cp build/win32/QVLMRMON.DLL build/win32/QVSETUP.EXE "$work/"
 cp build/win32/QVSMOKE.EXE build/win32/WINSPOOL.DRV build/win32/SPOOLSS.DLL "$work/"
 cat >"$work/smoke.reg" <<'EOF'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port]
-"Driver"="QVLMRMON.DLL"
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors\QV TCP/IP LMR Port\Config]
 "SpoolDir"="C:\\qvspool\\"

@@ -38,6 +38,27 @@ int jobCount = 0;
 DWORD nextJobId = 1;
 MonitorEnumPortsFn monitorEnumPorts = nullptr;
 
+const char kEnvironment[] = "Windows 4.0";
+
+void MonitorKeyPath(char *path, int size, const char *name) {
+    path[0] = 0;
+    lstrcpynA(path, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\", size);
+    int used = lstrlenA(path);
+    lstrcpynA(path + used, name, size - used);
+}
+
+// RegDeleteKeyA removes a key with subkeys on Windows 95 but not on NT or Wine: children first.
+bool DeleteKeyTree(HKEY root, const char *path) {
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char child[256];
+        while (RegEnumKeyA(key, 0, child, sizeof child) == ERROR_SUCCESS)
+            if (!DeleteKeyTree(key, child)) break;
+        RegCloseKey(key);
+    }
+    return RegDeleteKeyA(root, path) == ERROR_SUCCESS;
+}
+
 struct Locked {
     Locked() { EnterCriticalSection(&lock); }
     ~Locked() { LeaveCriticalSection(&lock); }
@@ -341,6 +362,58 @@ BOOL WINAPI QvJobSent(DWORD id) {
     for (int i = 0; i < jobCount; ++i)
         if (jobs[i].id == id) return jobs[i].sent;
     return FALSE;
+}
+
+// The spooler's monitor registration, as Windows 95 has it: the monitor and its Driver are
+// recorded under the Monitors key, the DLL is loaded and started through InitializeMonitorEx;
+// a monitor whose Driver is recorded already is refused. Only the "Windows 4.0" environment.
+BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
+    if (level != 2 || !info) return Fail(ERROR_INVALID_LEVEL);
+    MONITOR_INFO_2A *m = (MONITOR_INFO_2A *)info;
+    if (!m->pName || !m->pDLLName || !m->pEnvironment) return Fail(ERROR_INVALID_PARAMETER);
+    if (lstrcmpiA(m->pEnvironment, kEnvironment) != 0) return Fail(ERROR_INVALID_ENVIRONMENT);
+    char path[512];
+    MonitorKeyPath(path, sizeof path, m->pName);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return Fail(ERROR_ACCESS_DENIED);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, "Driver", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+    }
+    RegSetValueExA(key, "Driver", 0, REG_SZ, (const BYTE *)m->pDLLName, (DWORD)lstrlenA(m->pDLLName) + 1);
+    RegCloseKey(key);
+    typedef BOOL(WINAPI * InitFn)(LPSTR, LPVOID);
+    char file[MAX_PATH];  // the spooler takes monitors from the SYSTEM folder only
+    UINT length = GetSystemDirectoryA(file, MAX_PATH - 1);
+    HMODULE dll = nullptr;
+    if (length && length < MAX_PATH - 1) {
+        lstrcpynA(file + length, "\\", MAX_PATH - length);
+        lstrcpynA(file + length + 1, m->pDLLName, MAX_PATH - length - 1);
+        dll = LoadLibraryA(file);
+    }
+    InitFn init = dll ? (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx") : nullptr;
+    BYTE table[13 * sizeof(void *) + sizeof(DWORD)] = {};
+    if (!init || !init(path, table)) {
+        DWORD code = !dll ? ERROR_MOD_NOT_FOUND : !init ? ERROR_PROC_NOT_FOUND : GetLastError();
+        if (dll) FreeLibrary(dll);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
+        return Fail(code);
+    }
+    return TRUE;
+}
+
+// Removes the monitor's key with its ports; refused for a monitor that is not there.
+BOOL WINAPI DeleteMonitorA(LPSTR, LPSTR environment, LPSTR name) {
+    if (!name) return Fail(ERROR_INVALID_PARAMETER);
+    if (environment && lstrcmpiA(environment, kEnvironment) != 0) return Fail(ERROR_INVALID_ENVIRONMENT);
+    char path[512];
+    MonitorKeyPath(path, sizeof path, name);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key)) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+    RegCloseKey(key);
+    return DeleteKeyTree(HKEY_LOCAL_MACHINE, path) ? TRUE : Fail(ERROR_ACCESS_DENIED);
 }
 
 void WINAPI QvRegisterMonitor(MonitorEnumPortsFn enumPorts) {

@@ -18,6 +18,7 @@
 #include "../../src/monitor/monitor_table.h"
 #include "smoke_check.h"
 #include "smoke_jobs.h"
+#include "smoke_setup.h"
 
 namespace {
 
@@ -170,8 +171,7 @@ int main(int argc, char **argv) {
         .detach();
     WSADATA wsa;
     WSAStartup(0x0101, &wsa);
-    HMODULE dll = LoadLibraryA("QVLMRMON.DLL");
-    Check(dll != nullptr, "LoadLibraryA(\"QVLMRMON.DLL\")");
+    HMODULE dll = InstallWithSetup();
     if (!dll) return 1;
     typedef BOOL(WINAPI * InitFn)(LPSTR, LPMONITOR);
     InitFn init = (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx");
@@ -187,6 +187,7 @@ int main(int argc, char **argv) {
     CheckEnumeration(m);
     if (FindSpoolerStandIn()) CheckJobs(m);
     CheckDialogs(m);
+    RemoveWithSetup(dll);
     printf("%s: %d check(s) failed\n", Failures() ? "FAIL" : "DONE", Failures());
     return Failures() ? 1 : 0;
 }
