@@ -222,6 +222,82 @@ void CheckSpoolErrorHold(MONITOR &m) {
     RemoveDirectoryA(blocker.c_str());
 }
 
+// Windows 95 opens a port when the spooler starts and closes it when it stops: one handle
+// carries every document. Through one handle per mode: a document whose printer is not
+// listening at first (then is), one held by the user and resumed, one deleted in its data,
+// and a plain one; each whole at the printer exactly once, the deleted one never.
+void CheckOnePortOpenOnce(MONITOR &m) {
+    enum Kind { PrinterLate, HeldAndResumed, DeletedInData, Plain };
+    const ModeCase modes[] = {{"mode-1", "LPR1", kLprPrinter, 515, 0, "", ""},
+                              {"mode-2", "STREAM", "Smoke Stream", 515, 0, "", ""},
+                              {"mode-3", "SMOKE", "Smoke Raw", 9101, 0, "", ""}};
+    for (const ModeCase &k : modes) {
+        bool direct = k.listen != 515 || lstrcmpA(k.port, "STREAM") == 0;
+        HANDLE h = nullptr;
+        Check(m.pfnOpenPort((LPSTR)k.port, &h), "port %s opened", k.port);
+        int ended = 0, n = 0;
+        std::string failed;
+        for (Kind kind : {PrinterLate, Plain, HeldAndResumed, Plain, DeletedInData, Plain}) {
+            TestPrinter printer;
+            if (kind != PrinterLate && (kind != HeldAndResumed || !direct))
+                printer.Start(k.listen, k.listen == 515);
+            if (kind == DeletedInData || (kind == HeldAndResumed && !direct))
+                printer.SetMisbehaviour(Misbehaviour::StallInDataFile, 65536);
+            std::string data =
+                Bytes(kind == DeletedInData || kind == HeldAndResumed ? 8 << 20 : 200000, 30 + (unsigned)n);
+            DWORD job = spooler.addJob(k.printer, "report");
+            ++n;
+            std::thread beside([&] {
+                if (kind == PrinterLate) {
+                    if (direct)
+                        Sleep(1500);  // within the start's first wait
+                    else
+                        WaitForText(job, kNetworkError, 60);
+                    printer.Start(k.listen, k.listen == 515);
+                } else if (kind == HeldAndResumed && direct) {
+                    Sleep(1500);  // the start waits to try again: held there
+                    spooler.control(job, JOB_CONTROL_PAUSE);
+                    Sleep(4000);
+                    printer.Start(k.listen, k.listen == 515);
+                    spooler.control(job, JOB_CONTROL_RESUME);
+                } else if (kind != Plain) {
+                    for (int i = 0; i < 3000 && printer.Reading(); ++i) Sleep(20);
+                    Sleep(1500);  // the monitor's send waits on the stalled printer
+                    if (kind == DeletedInData) {
+                        spooler.control(job, JOB_CONTROL_CANCEL);
+                    } else {
+                        spooler.control(job, JOB_CONTROL_PAUSE);
+                        WaitForText(job, "Paused", 30);
+                        printer.SetMisbehaviour(Misbehaviour::None);
+                        printer.SetReading(true);
+                        spooler.control(job, JOB_CONTROL_RESUME);
+                    }
+                }
+            });
+            PrintResult r = PrintOnOpenPort(m, h, k.printer, job, data);
+            beside.join();
+            printer.SetReading(true);
+            printer.WaitForConversations(kind == HeldAndResumed && !direct ? 2 : 1, 30000);
+            int whole = 0;
+            for (const Conversation &c : printer.Conversations())
+                if (c.dataFile == data && (k.listen != 515 || c.complete)) ++whole;
+            bool deleted = kind == DeletedInData;
+            std::string outcome = deleted && direct ? "write failed: 88, ended" : "written, ended";
+            if (r.Outcome() == outcome && whole == (deleted ? 0 : 1) && spooler.sent(job))
+                ++ended;
+            else
+                failed += " document " + std::to_string(n) + ": " + r.Outcome() + ", " +
+                          std::to_string(whole) + " whole;";
+            printer.Stop();
+        }
+        m.pfnClosePort(h);
+        Check(failed.empty(),
+              "port %s opened once: %d documents through the one handle (printer late, plain, held and "
+              "resumed, plain, deleted in the data, plain), each whole once or, deleted, never%s",
+              k.port, ended, failed.c_str());
+    }
+}
+
 }  // namespace
 
 bool FindSpoolerStandIn() {
@@ -249,4 +325,5 @@ void CheckJobs(MONITOR &m) {
     CheckPauseAndResume(m);
     CheckRetryWait(m, true);
     CheckSpoolErrorHold(m);
+    CheckOnePortOpenOnce(m);
 }
