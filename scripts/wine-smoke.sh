@@ -77,6 +77,10 @@ export DISPLAY=:77
 mkdir -p "$WINEPREFIX"
 wineserver -p 60
 wineboot -i >"$work/wineboot.log" 2>&1
+# Caption buttons are drawn with the Marlett font (fonts-wine); in the prefix's Fonts folder
+# it is found by name, as on Windows, instead of a fallback that shows a close button as "r".
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || say "no marlett.ttf in fonts-wine"
 # The kit's two files beside the harness, as a user has them in a folder: QVSETUP.EXE puts
 # the DLL into the SYSTEM folder and registers it (with the stand-in's AddMonitorA).
 cp build/win32/QVLMRMON.DLL build/win32/QVSETUP.EXE "$work/"

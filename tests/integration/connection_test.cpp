@@ -119,51 +119,6 @@ TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {
     EXPECT_FALSE(Raw().WaitForConversations(1, 100)) << "no connection was made";
 }
 
-TEST_F(ConnectionTest, PausingAStalledTransferEndsItWithinOnePollAndResumeSendsAgain) {
-    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
-    Lpd().SetMisbehaviour(Misbehaviour::StallInDataFile, 1000);
-    std::string data = Bytes(16 << 20, 4);
-    DWORD job = QueueJob("lpt");
-    int pollsAfterPause = -1, pollsAtPause = 0;
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        size_t polls = qvhost::CountSleeps(1000, true);
-        if (s.select && s.ms == 1000 && polls == 3) {
-            pollsAtPause = (int)polls;
-            qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
-        }
-        qvhost::JobView v;
-        if (!s.select && qvhost::GetJob(job, &v) && v.statusText == "Paused" && pollsAfterPause < 0) {
-            pollsAfterPause = (int)polls - pollsAtPause;
-            Lpd().SetMisbehaviour(Misbehaviour::None);
-            Lpd().SetReading(true);
-            qvhost::ControlJob(job, JOB_CONTROL_RESUME);
-        }
-    });
-    // The printer stops reading inside the data file until the job is paused, so the
-    // blocked send must notice the pause.
-    ASSERT_TRUE(Print("lpt", job, data).ended);
-    EXPECT_EQ(pollsAfterPause, 0) << "the pause was seen before another poll";
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Paused", "Sending...", "Deleting..."}));
-    std::vector<Conversation> c = Received(Lpd(), 2, 10000);
-    EXPECT_TRUE(c[0].reset && !c[0].complete) << "the stalled transfer was cut off";
-    EXPECT_TRUE(c[1].dataFile == data);
-}
-
-TEST_F(ConnectionTest, DeletingAStalledRawJobEndsTheWrite) {
-    ASSERT_TRUE(StartWithPorts({{"raw", 3, 9104}}));
-    Raw(9104).SetReading(false);
-    DWORD job = QueueJob("raw");
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        if (s.select && qvhost::CountSleeps(1000, true) == 2) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
-    });
-    PrintResult r = Print("raw", job, Bytes(16 << 20, 5), 2, "Report", 8 << 20);
-    EXPECT_EQ(r.Outcome(), "write failed: " + std::to_string(ERROR_NET_WRITE_FAULT) + ", ended");
-    EXPECT_EQ(qvhost::CountSleeps(1000, true), 2u);
-    Raw().SetReading(true);
-    EXPECT_TRUE(Received(Raw(), 1)[0].reset);
-    ExpectNothingLeft();
-}
-
 TEST_F(ConnectionTest, APrinterThatStopsReadingIsWaitedOnNotPolledInALoop) {
     ASSERT_TRUE(StartWithPorts({{"raw", 3, 9105}}));
     Raw(9105).SetReading(false);
