@@ -47,6 +47,22 @@ foreach(standIn QVSPOOLER QVSPOOLSS)
 endforeach()
 
 install(TARGETS QVLMRMON QVSETUP RUNTIME DESTINATION . LIBRARY DESTINATION .)
+# QVLMRMON.HLP, the setup dialog's pop-up help, written by tools/winhelp built for this
+# machine (the build's own compiler makes Windows programs).
+find_program(QVLMR_HOST_CXX NAMES c++ g++ REQUIRED)
+set(QVLMR_HLP_WRITER ${CMAKE_BINARY_DIR}/host/qvlmr-hlp)
+set(QVLMR_HLP ${CMAKE_BINARY_DIR}/QVLMRMON.HLP)
+set(QVLMR_HLP_SOURCES ${CMAKE_SOURCE_DIR}/tools/winhelp/main.cpp ${CMAKE_SOURCE_DIR}/tools/winhelp/hlp_writer.cpp)
+add_custom_command(OUTPUT ${QVLMR_HLP_WRITER}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+  COMMAND ${QVLMR_HOST_CXX} -O2 -std=c++17 -Wall -Wextra -o ${QVLMR_HLP_WRITER} ${QVLMR_HLP_SOURCES}
+  DEPENDS ${QVLMR_HLP_SOURCES} ${CMAKE_SOURCE_DIR}/tools/winhelp/hlp_writer.h)
+add_custom_command(OUTPUT ${QVLMR_HLP}
+  COMMAND ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt ${QVLMR_HLP}
+  DEPENDS ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt)
+add_custom_target(QVHELP ALL DEPENDS ${QVLMR_HLP})
+install(FILES ${QVLMR_HLP} DESTINATION .)
+
 # The texts of the kit in CRLF lines, as Notepad on Windows 95/98 shows them; every name 8.3.
 foreach(text README.TXT SAMPLE.REG)
   file(READ ${CMAKE_SOURCE_DIR}/docs/kit/${text} body)

@@ -83,7 +83,7 @@ mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || say "no marlett.ttf in fonts-wine"
 # The kit's two files beside the harness, as a user has them in a folder: QVSETUP.EXE puts
 # the DLL into the SYSTEM folder and registers it (with the stand-in's AddMonitorA).
-cp build/win32/QVLMRMON.DLL build/win32/QVSETUP.EXE "$work/"
+cp build/win32/QVLMRMON.DLL build/win32/QVLMRMON.HLP build/win32/QVSETUP.EXE "$work/"
 cp build/win32/QVSMOKE.EXE build/win32/WINSPOOL.DRV build/win32/SPOOLSS.DLL "$work/"
 cat >"$work/smoke.reg" <<'EOF'
 REGEDIT4

@@ -108,6 +108,64 @@ void CheckEnumeration(MONITOR &m) {
 
 const char kSetupTitle[] = "QV TCP/IP Quorvane Port Setup";
 
+// The text of every RichEdit control in a visible top-level window of another process: what
+// the help viewer's pop-ups show.
+BOOL CALLBACK CollectRichText(HWND child, LPARAM texts) {
+    char cls[64] = {0};
+    GetClassNameA(child, cls, sizeof cls);
+    if (!_strnicmp(cls, "RichEdit", 8)) {
+        char text[2048] = {0};
+        SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+        ((std::vector<std::pair<HWND, std::string>> *)texts)->push_back({GetAncestor(child, GA_ROOT), text});
+    }
+    return TRUE;
+}
+BOOL CALLBACK CollectWindows(HWND w, LPARAM texts) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process != GetCurrentProcessId() && IsWindowVisible(w)) EnumChildWindows(w, CollectRichText, texts);
+    return TRUE;
+}
+// The pop-up window whose text begins so, within the seconds; null when none shows it.
+HWND WaitPopup(const char *begins, int seconds) {
+    for (int i = 0; i < seconds * 5; ++i) {
+        std::vector<std::pair<HWND, std::string>> texts;
+        EnumWindows(CollectWindows, (LPARAM)&texts);
+        for (auto &t : texts)
+            if (t.second.compare(0, strlen(begins), begins) == 0) return t.first;
+        Sleep(200);
+    }
+    return nullptr;
+}
+
+// F1 on each control (the dialog's WM_HELP) opens the help viewer's pop-up with its topic.
+void CheckHelpPopups(HWND d) {
+    const struct {
+        int context, control;
+        const char *begins;
+    } topics[] = {{450, 410, "The name of the port"},        {451, 413, "The printer's address"},
+                  {452, IDOK, "Checks the entries"},         {453, IDCANCEL, "Closes the dialog"},
+                  {454, 418, "Shows the monitor's version"}, {455, 432, "How jobs reach the printer"},
+                  {456, 419, "The printer's TCP port"},      {457, 420, "Ticked, each job"},
+                  {460, 425, "Sends jobs to the printer's"}, {461, 426, "Sends the bytes of each job"}};
+    for (const auto &t : topics) {
+        HWND control = GetDlgItem(d, t.control);
+        RECT r = {};
+        GetWindowRect(control, &r);
+        HELPINFO help = {sizeof help, HELPINFO_WINDOW, t.control, control, 0, {r.left + 4, r.top + 4}};
+        SendMessageA(d, WM_HELP, 0, (LPARAM)&help);
+        HWND popup = WaitPopup(t.begins, 30);
+        Check(popup != nullptr, "help context %d: F1 on control %d opens the pop-up \"%s...\"", t.context,
+              t.control, t.begins);
+        if (popup && (t.context == 451 || t.context == 457))
+            Check(Photograph(t.context == 451 ? "help-address" : "help-byte-count"),
+                  "picture of the pop-up of %d", t.context);
+        if (popup) PostMessageA(popup, WM_CLOSE, 0, 0);
+        Sleep(300);
+    }
+    WinHelpA(d, "QvLMRmon.hlp", HELP_QUIT, 0);
+}
+
 void AddDialogUser() {
     HWND d = WaitWindow(kSetupTitle, 60);
     Check(d != nullptr, "AddPort shows the setup dialog (template 400)");
@@ -120,6 +178,7 @@ void AddDialogUser() {
     SetDlgItemTextA(d, 413, "192.168.1.20:lp");
     Check(IsWindowEnabled(GetDlgItem(d, IDOK)), "OK is enabled once a name and an address are typed");
     Check(Photograph("setup-add"), "picture of the add dialog");
+    CheckHelpPopups(d);
     Press(d, IDCANCEL);
 }
 

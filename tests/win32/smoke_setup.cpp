@@ -76,8 +76,9 @@ HMODULE InstallWithSetup() {
                            "The QV TCP/IP LMR Port monitor is installed. Add a port from a printer's "
                            "Properties, Details, Add Port, Other.",
           "QVSETUP.EXE installs: exit %lu, its message \"%s\"", code, said.c_str());
-    Check(Exists(dll) && Driver() == "QVLMRMON.DLL",
-          "QVSETUP.EXE copied QVLMRMON.DLL into the SYSTEM folder and registered it as the monitor's Driver");
+    Check(Exists(dll) && Exists(SystemFile("QVLMRMON.HLP")) && Driver() == "QVLMRMON.DLL",
+          "QVSETUP.EXE copied QVLMRMON.DLL and QVLMRMON.HLP into the SYSTEM folder and registered the DLL "
+          "as the monitor's Driver");
     typedef BOOL(WINAPI * AddMonitorFn)(LPSTR, DWORD, LPBYTE);
     HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
     AddMonitorFn add = spooler ? (AddMonitorFn)(void *)GetProcAddress(spooler, "AddMonitorA") : nullptr;
@@ -99,6 +100,7 @@ void RemoveWithSetup(HMODULE monitor) {
     std::string said = RunSetup("/U", &code);
     Check(code == 0 && said == "The QV TCP/IP LMR Port monitor is removed.",
           "QVSETUP.EXE /U removes: exit %lu, its message \"%s\"", code, said.c_str());
-    Check(!Exists(SystemFile("QVLMRMON.DLL")) && Driver() == "<no key>",
-          "QVSETUP.EXE /U: the monitor's key and QVLMRMON.DLL in the SYSTEM folder are gone");
+    Check(
+        !Exists(SystemFile("QVLMRMON.DLL")) && !Exists(SystemFile("QVLMRMON.HLP")) && Driver() == "<no key>",
+        "QVSETUP.EXE /U: the monitor's key, QVLMRMON.DLL and QVLMRMON.HLP in the SYSTEM folder are gone");
 }

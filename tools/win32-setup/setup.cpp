@@ -7,6 +7,7 @@ namespace {
 
 const char kMonitorName[] = "QV TCP/IP LMR Port";
 const char kDllName[] = "QVLMRMON.DLL";
+const char kHelpName[] = "QVLMRMON.HLP";  // the setup dialog's help, looked for in SYSTEM
 const char kTitle[] = "QV TCP/IP LMR Port Setup";
 
 void Append(char *dst, int capacity, const char *src) {
@@ -27,22 +28,33 @@ bool WantsUninstall() {
     return false;
 }
 
+// The file's path in the setup program's folder, or in the system folder.
+bool PathIn(bool systemFolder, const char *name, char *path) {
+    if (systemFolder) {
+        UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH - 16) return false;
+        Append(path, MAX_PATH, "\\");
+    } else {
+        DWORD n = GetModuleFileNameA(0, path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH - 16) return false;
+        while (n > 0 && path[n - 1] != '\\') --n;
+        path[n] = 0;
+    }
+    Append(path, MAX_PATH, name);
+    return true;
+}
+
 int Install() {
     char source[MAX_PATH], target[MAX_PATH];
-    DWORD n = GetModuleFileNameA(0, source, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return Say("Cannot find the setup program's folder.", MB_ICONHAND);
-    while (n > 0 && source[n - 1] != '\\') --n;
-    source[n] = 0;
-    Append(source, MAX_PATH, kDllName);
-    UINT length = GetSystemDirectoryA(target, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH - 16) return Say("Cannot find the system folder.", MB_ICONHAND);
-    Append(target, MAX_PATH, "\\");
-    Append(target, MAX_PATH, kDllName);
+    if (!PathIn(false, kDllName, source) || !PathIn(true, kDllName, target))
+        return Say("Cannot find the setup program's folder or the system folder.", MB_ICONHAND);
     if (!CopyFileA(source, target, FALSE))
         return Say(
             "Cannot copy QVLMRMON.DLL to the system folder. If the monitor is in use, "
             "restart Windows and run the setup again.",
             MB_ICONHAND);
+    // The help goes beside it when the kit has it; the monitor works without it.
+    if (PathIn(false, kHelpName, source) && PathIn(true, kHelpName, target)) CopyFileA(source, target, FALSE);
     MONITOR_INFO_2A info;
     info.pName = (LPSTR)kMonitorName;
     info.pEnvironment = (LPSTR) "Windows 4.0";
@@ -59,12 +71,8 @@ int Uninstall() {
     if (!DeleteMonitorA(0, (LPSTR) "Windows 4.0", (LPSTR)kMonitorName))
         return Say("The monitor could not be removed. Delete its ports and printers first.", MB_ICONHAND);
     char target[MAX_PATH];
-    UINT length = GetSystemDirectoryA(target, MAX_PATH);
-    if (length && length < MAX_PATH - 16) {
-        Append(target, MAX_PATH, "\\");
-        Append(target, MAX_PATH, kDllName);
-        DeleteFileA(target);
-    }
+    if (PathIn(true, kDllName, target)) DeleteFileA(target);
+    if (PathIn(true, kHelpName, target)) DeleteFileA(target);
     return Say("The QV TCP/IP LMR Port monitor is removed.", MB_ICONINFORMATION);
 }
 
