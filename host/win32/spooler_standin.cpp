@@ -394,7 +394,7 @@ BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
         dll = LoadLibraryA(file);
     }
     InitFn init = dll ? (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx") : nullptr;
-    BYTE table[13 * sizeof(void *) + sizeof(DWORD)] = {};
+    void *table[32] = {};  // the thirteen slots of a Windows 95 MONITOR table, with room to spare
     if (!init || !init(path, table)) {
         DWORD code = !dll ? ERROR_MOD_NOT_FOUND : !init ? ERROR_PROC_NOT_FOUND : GetLastError();
         if (dll) FreeLibrary(dll);
