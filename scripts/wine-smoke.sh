@@ -12,7 +12,7 @@ say() { echo "wine-smoke: $*"; }
 if [ "$(id -u)" != 0 ]; then say "SKIPPED: needs root (binfmt_misc, reserved local ports)"; exit 77; fi
 
 work=$(mktemp -d /tmp/qvlmr-wine.XXXXXX)
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=${QVLMR_WINEDEBUG:--all}
 # Wine's spooler keeps no job status text and loads no monitor of this kind: the harness's
 # folder holds the stand-in, taken instead of Wine's builtin.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winspool.drv,spoolss=n"
@@ -145,6 +145,6 @@ status=0
 wait "$harness" || status=$?
 cat "$work/harness.out"
 if [ "$status" != 0 ] || ! grep -q '^DONE: 0 check' "$work/harness.out"; then
-  say "FAIL (harness exit $status)"; tail -20 "$work/harness.err"; exit 1
+  say "FAIL (harness exit $status)"; tail -60 "$work/harness.err"; exit 1
 fi
 say "OK: all checks passed; $shots pictures in docs/screenshots/"

@@ -109,7 +109,7 @@ void CheckEnumeration(MONITOR &m) {
 const char kSetupTitle[] = "QV TCP/IP Quorvane Port Setup";
 
 // The text of every RichEdit control in a visible top-level window of another process: what
-// the help viewer's pop-ups show.
+// the help viewer shows.
 BOOL CALLBACK CollectRichText(HWND child, LPARAM texts) {
     char cls[64] = {0};
     GetClassNameA(child, cls, sizeof cls);
@@ -126,20 +126,39 @@ BOOL CALLBACK CollectWindows(HWND w, LPARAM texts) {
     if (process != GetCurrentProcessId() && IsWindowVisible(w)) EnumChildWindows(w, CollectRichText, texts);
     return TRUE;
 }
-// The pop-up window whose text begins so, within the seconds; null when none shows it.
-HWND WaitPopup(const char *begins, int seconds) {
+// The viewer's window showing a text that begins so, within the seconds; null when none does.
+HWND WaitHelpText(const char *begins, int seconds) {
     for (int i = 0; i < seconds * 5; ++i) {
         std::vector<std::pair<HWND, std::string>> texts;
         EnumWindows(CollectWindows, (LPARAM)&texts);
         for (auto &t : texts)
-            if (t.second.compare(0, strlen(begins), begins) == 0) return t.first;
+            if (t.second.find(begins) != std::string::npos) return t.first;
         Sleep(200);
     }
     return nullptr;
 }
 
-// F1 on each control (the dialog's WM_HELP) opens the help viewer's pop-up with its topic.
-void CheckHelpPopups(HWND d) {
+// What WinHelpA hands the help viewer: WM_COPYDATA to the window of class MS_WINHELP, a
+// record of size, command, data, reserved and the file name's offset. A window of that class
+// here stands in for the viewer and keeps each request as "command data file".
+std::vector<std::string> helpRequests;
+LRESULT CALLBACK HelpRequestProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA) return DefWindowProcA(w, message, wParam, lParam);
+    const COPYDATASTRUCT *copy = (const COPYDATASTRUCT *)lParam;
+    const BYTE *r = (const BYTE *)copy->lpData;
+    WORD nameAt = r[12] | r[13] << 8;
+    std::string name = nameAt && nameAt < copy->cbData ? (const char *)r + nameAt : "";
+    char line[400];
+    snprintf(line, sizeof line, "%u %lu %s", r[2] | r[3] << 8,
+             (unsigned long)(r[4] | r[5] << 8 | r[6] << 16 | r[7] << 24), name.c_str());
+    helpRequests.push_back(line);
+    return TRUE;
+}
+
+// F1 on each control (the dialog's WM_HELP) asks WinHelp for the pop-up of its context in
+// QvLMRmon.hlp; and the file, in Wine's own help viewer, shows each context's topic. (Wine's
+// viewer does not draw pop-ups, so the topic is asked for as a page.)
+void CheckHelp(HWND d) {
     const struct {
         int context, control;
         const char *begins;
@@ -148,20 +167,30 @@ void CheckHelpPopups(HWND d) {
                   {454, 418, "Shows the monitor's version"}, {455, 432, "How jobs reach the printer"},
                   {456, 419, "The printer's TCP port"},      {457, 420, "Ticked, each job"},
                   {460, 425, "Sends jobs to the printer's"}, {461, 426, "Sends the bytes of each job"}};
+    HWND viewer = WindowOnItsOwnThread("MS_WINHELP", "", HelpRequestProc);
     for (const auto &t : topics) {
         HWND control = GetDlgItem(d, t.control);
         RECT r = {};
         GetWindowRect(control, &r);
         HELPINFO help = {sizeof help, HELPINFO_WINDOW, t.control, control, 0, {r.left + 4, r.top + 4}};
+        helpRequests.clear();
         SendMessageA(d, WM_HELP, 0, (LPARAM)&help);
-        HWND popup = WaitPopup(t.begins, 30);
-        Check(popup != nullptr, "help context %d: F1 on control %d opens the pop-up \"%s...\"", t.context,
-              t.control, t.begins);
-        if (popup && (t.context == 451 || t.context == 457))
+        std::string expected =
+            std::to_string(HELP_CONTEXTPOPUP) + " " + std::to_string(t.context) + " QvLMRmon.hlp";
+        Check(helpRequests.size() == 1 && helpRequests[0] == expected,
+              "help context %d: F1 on control %d asks WinHelp for pop-up %d of QvLMRmon.hlp (%s)", t.context,
+              t.control, t.context, helpRequests.empty() ? "nothing asked" : helpRequests[0].c_str());
+    }
+    SendMessageA(viewer, WM_CLOSE, 0, 0);
+    for (const auto &t : topics) {
+        WinHelpA(d, "QvLMRmon.hlp", HELP_CONTEXT, t.context);
+        HWND shown = WaitHelpText(t.begins, 30);
+        Check(shown != nullptr,
+              "help context %d: Wine's help viewer shows its topic from QVLMRMON.HLP: \"%s...\"", t.context,
+              t.begins);
+        if (shown && (t.context == 451 || t.context == 457))
             Check(Photograph(t.context == 451 ? "help-address" : "help-byte-count"),
-                  "picture of the pop-up of %d", t.context);
-        if (popup) PostMessageA(popup, WM_CLOSE, 0, 0);
-        Sleep(300);
+                  "picture of help topic %d", t.context);
     }
     WinHelpA(d, "QvLMRmon.hlp", HELP_QUIT, 0);
 }
@@ -178,7 +207,7 @@ void AddDialogUser() {
     SetDlgItemTextA(d, 413, "192.168.1.20:lp");
     Check(IsWindowEnabled(GetDlgItem(d, IDOK)), "OK is enabled once a name and an address are typed");
     Check(Photograph("setup-add"), "picture of the add dialog");
-    CheckHelpPopups(d);
+    CheckHelp(d);
     Press(d, IDCANCEL);
 }
 
