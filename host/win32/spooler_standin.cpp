@@ -398,7 +398,11 @@ BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
     if (!init || !init(path, table)) {
         DWORD code = !dll ? ERROR_MOD_NOT_FOUND : !init ? ERROR_PROC_NOT_FOUND : GetLastError();
         if (dll) FreeLibrary(dll);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, path);
+        // Undo only the registration: ports merged from a .reg before stay.
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "Driver");
+            RegCloseKey(key);
+        }
         return Fail(code);
     }
     return TRUE;

@@ -146,8 +146,15 @@ LRESULT CALLBACK HelpRequestProc(HWND w, UINT message, WPARAM wParam, LPARAM lPa
     if (message != WM_COPYDATA) return DefWindowProcA(w, message, wParam, lParam);
     const COPYDATASTRUCT *copy = (const COPYDATASTRUCT *)lParam;
     const BYTE *r = (const BYTE *)copy->lpData;
+    if (!r || copy->cbData < 16) {
+        helpRequests.push_back("<short record>");
+        return TRUE;
+    }
     WORD nameAt = r[12] | r[13] << 8;
-    std::string name = nameAt && nameAt < copy->cbData ? (const char *)r + nameAt : "";
+    std::string name =
+        nameAt && nameAt < copy->cbData
+            ? std::string((const char *)r + nameAt, strnlen((const char *)r + nameAt, copy->cbData - nameAt))
+            : "";
     char line[400];
     snprintf(line, sizeof line, "%u %lu %s", r[2] | r[3] << 8,
              (unsigned long)(r[4] | r[5] << 8 | r[6] << 16 | r[7] << 24), name.c_str());

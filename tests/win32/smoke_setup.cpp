@@ -7,7 +7,6 @@
 namespace {
 
 const char kSetupTitle[] = "QV TCP/IP LMR Port Setup";
-const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
 
 std::string SystemFile(const std::string &name) {
     char dir[MAX_PATH] = {0};
