@@ -23,9 +23,10 @@ class CliTest : public PrintTest {
     ToolResult Tool(const std::vector<std::string> &args, const std::string &input = "") {
         return RunTool(home_, args, input);
     }
-    // "<exit status>: <standard output><standard error>"
-    std::string Said(const std::vector<std::string> &args, const std::string &input = "") {
-        ToolResult r = Tool(args, input);
+    // "<exit status>: <standard output><standard error>", in this test's state directory or another
+    std::string Said(const std::vector<std::string> &args, const std::string &input = "",
+                     const std::string &home = "") {
+        ToolResult r = RunTool(home.empty() ? home_ : home, args, input);
         return std::to_string(r.status) + ": " + r.out + r.err;
     }
     std::string Export() { return Tool({"reg", "export", "--exact"}).out; }
@@ -102,13 +103,9 @@ TEST_F(CliTest, VersionNamesTheModuleAndBadInputGivesOneClearLineChangingNothing
     // Where the monitor was never installed, what needs it says so and stores nothing.
     std::string fresh = home_ + "/fresh";
     std::string hint = "1: qvlmr: the monitor is not installed in " + fresh + " (run: qvlmr install)\n";
-    auto freshSaid = [&](const std::vector<std::string> &args) {
-        ToolResult r = RunTool(fresh, args);
-        return std::to_string(r.status) + ": " + r.out + r.err;
-    };
-    EXPECT_EQ(freshSaid({"port", "add", "--name", "X1", "--address", "10.1.2.3", "--lpr"}), hint);
-    EXPECT_EQ(freshSaid({"ports"}), hint);
-    EXPECT_EQ(freshSaid({"printer", "add", "P1", "--port", "X1"}),
+    EXPECT_EQ(Said({"port", "add", "--name", "X1", "--address", "10.1.2.3", "--lpr"}, "", fresh), hint);
+    EXPECT_EQ(Said({"ports"}, "", fresh), hint);
+    EXPECT_EQ(Said({"printer", "add", "P1", "--port", "X1"}, "", fresh),
               "1: qvlmr: printer add: no port named 'X1' (see qvlmr ports)\n");
 }
 

@@ -80,10 +80,8 @@ TEST_F(ConnectionTest, NetworkErrorsWaitThreeSecondsAndTheNextTryReadsThePortAga
         size_t before = Texts().size();
         qvhost::ClearSleeps();
         ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "x").ended) << causes[i];
-        std::vector<std::string> texts = Texts();
-        EXPECT_EQ(std::vector<std::string>(texts.begin() + (long)before, texts.end()),
-                  (std::vector<std::string>{"Sending...", "Cannot print(Network Error)", "Sending...",
-                                            "Deleting..."}))
+        EXPECT_EQ(Texts(before), (std::vector<std::string>{"Sending...", "Cannot print(Network Error)",
+                                                           "Sending...", "Deleting..."}))
             << causes[i];
         EXPECT_EQ(qvhost::CountSleeps(1000), 3u) << causes[i];
         EXPECT_EQ(socketsDuringWait, 0) << causes[i];
@@ -104,19 +102,6 @@ TEST_F(ConnectionTest, EmptyAddressWalksTheLocalPortsUntilTheJobIsDeleted) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Sending...", "Deleting..."}));
     EXPECT_EQ(qvhost::CountSleeps(1000, true), 0u) << "no connection was waited on";
     EXPECT_EQ(Counter("PortNum"), 1023u - 5) << "1023 to 1019 tried, the last pause found the job deleted";
-}
-
-TEST_F(ConnectionTest, OwnHostNameThatDoesNotResolveStopsARawJobToo) {
-    ASSERT_TRUE(StartWithPorts({{"raw", 3, 9103}}));
-    Raw(9103);
-    qvhost::SetHostName("unresolvable");
-    DWORD job = QueueJob("raw");
-    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-        if (!s.select && qvhost::CountSleeps(1000) == 3) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
-    });
-    PrintResult r = Print("raw", job, "x");
-    EXPECT_EQ(r.Outcome(), "start failed: " + std::to_string(ERROR_INVALID_HANDLE));
-    EXPECT_FALSE(Raw().WaitForConversations(1, 100)) << "no connection was made";
 }
 
 TEST_F(ConnectionTest, APrinterThatStopsReadingIsWaitedOnNotPolledInALoop) {

@@ -1,5 +1,4 @@
 // Waits, holds, retries and releases of the job paths, timed on the virtual clock.
-#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
@@ -8,20 +7,14 @@
 
 namespace {
 
-class DeliveryTest : public NetworkTest {
-  protected:
-    int Count(const std::string &text) {
-        std::vector<std::string> t = Texts();
-        return (int)std::count(t.begin(), t.end(), text);
-    }
-};
+class DeliveryTest : public NetworkTest {};
 
 TEST_F(DeliveryTest, NetworkFailuresWaitThreeSixTwelveTwentyFourThenThreeAgain) {
     ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
-    // Nobody listens until the sixth network error is on the job.
-    SetStatusAction([this](const StatusEvent &e) {
-        if (e.text == "Cannot print(Network Error)" && Count(e.text) == 6) Lpd();
+    int errors = 0;  // nobody listens until the sixth network error is on the job
+    SetStatusAction([&](const StatusEvent &e) {
+        if (e.text == "Cannot print(Network Error)" && ++errors == 6) Lpd();
     });
     PrintResult r = Print("lpt", job, "data");
     ASSERT_TRUE(r.ended);
@@ -38,9 +31,11 @@ TEST_F(DeliveryTest, PausedInANetworkWaitItHoldsThenRetriesAtOnceWaitingFromThre
     ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
     DWORD job = QueueJob("lpt");
     const std::string error = "Cannot print(Network Error)";
+    int errors = 0;
     SetStatusAction([&](const StatusEvent &e) {
-        if (e.text == error && Count(e.text) == 2) qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
-        if (e.text == error && Count(e.text) == 3) Lpd();  // listens from the third failure
+        errors += e.text == error;
+        if (e.text == error && errors == 2) qvhost::ControlJob(job, JOB_CONTROL_PAUSE);
+        if (e.text == error && errors == 3) Lpd();  // listens from the third failure
     });
     uint64_t resumedAt = 0;
     int holdPolls = 0;
@@ -89,8 +84,7 @@ TEST_F(DeliveryTest, JobFileFailureHoldsTheJobUntilResumedOrDeleted) {
             PrintResult r = Print(port, job, data);
             qvhost::SetSleepHook(nullptr);
             EXPECT_EQ(holds, 3) << what << ": held, paused by the monitor";
-            std::vector<std::string> texts = Texts();
-            texts.erase(texts.begin(), texts.begin() + (long)textsBefore);
+            std::vector<std::string> texts = Texts(textsBefore);
             if (port == "m1") {
                 EXPECT_TRUE(r.ended) << what;
                 EXPECT_EQ(texts.at(1), "Cannot print(Spool Error)") << what;
@@ -132,9 +126,7 @@ TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
         qvhost::ClearSleeps();
         size_t textsBefore = Texts().size(), tries = k.printer.size() + 1;
         ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "data").ended);
-        std::vector<std::string> texts = Texts();
-        EXPECT_EQ(std::vector<std::string>(texts.begin() + (long)textsBefore, texts.end()),
-                  (std::vector<std::string>{"Sending...", "Deleting..."}));
+        EXPECT_EQ(Texts(textsBefore), (std::vector<std::string>{"Sending...", "Deleting..."}));
         EXPECT_EQ(qvhost::CountSleeps(1000), k.waitSeconds) << "the delivery waits";
         std::vector<Conversation> c = Received(Lpd(), tries);
         EXPECT_EQ(Lpd().Conversations().size(), tries);
@@ -149,45 +141,6 @@ TEST_F(DeliveryTest, RefusedOrUnansweredQueueIsTriedAgainWithSendingAndResets) {
                 EXPECT_TRUE(waited >= 120000 && waited < 125000) << waited;
             }
     }
-}
-
-// Windows 95 keeps a port open from the spooler's start to its end: one handle carries every
-// document, whatever befell the one before (a start that failed, a delete in the data while
-// the printer had stopped reading), and the next arrives whole.
-TEST_F(DeliveryTest, OneOpenPortCarriesEachDocumentWhateverBefellTheOneBefore) {
-    ASSERT_TRUE(StartWithPorts({{"m1", 1}, {"m2", 2}, {"m3", 3, 9109}}));
-    for (std::string port : {"m1", "m2", "m3"}) {
-        TestPrinter &printer = port == "m3" ? Raw(9109) : Lpd();
-        HANDLE h = nullptr;
-        ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR)port.c_str(), &h));
-        DWORD job = 0;
-        auto print = [&](const std::string &data) {
-            job = QueueJob(port);
-            return PrintOnOpenPort(monitor_, h, "P", job, data).Outcome();
-        };
-        qvhost::FailOpenPrinterTimes(120);
-        EXPECT_THAT(print("x"), StartsWith("start failed")) << port;
-        qvhost::RemoveJob(job);
-        printer.SetMisbehaviour(Misbehaviour::StallInDataFile, 1000);
-        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
-            if (s.select && !printer.Reading()) qvhost::ControlJob(job, JOB_CONTROL_CANCEL);
-        });
-        EXPECT_EQ(print(Bytes(4 << 20, 8)),
-                  port == "m1" ? "written, ended"
-                               : "write failed: " + std::to_string(ERROR_NET_WRITE_FAULT) + ", ended")
-            << port;
-        qvhost::SetSleepHook(nullptr);
-        printer.SetMisbehaviour(Misbehaviour::None);
-        printer.SetReading(true);
-        const std::string data = Bytes(300000, 9);
-        EXPECT_EQ(print(data), "written, ended") << port;
-        monitor_.pfnClosePort(h);
-        size_t count = printer.Conversations().size();
-        Conversation last = Received(printer, count)[count - 1];
-        EXPECT_TRUE(last.dataFile == data && !last.reset && (port == "m3" || last.complete)) << port;
-        EXPECT_EQ(InQueue(job), false) << port;
-    }
-    ExpectNothingLeft();
 }
 
 TEST_F(DeliveryTest, LevelTwoJobDeletedBeforeTheEndIsNotSent) {
@@ -305,7 +258,7 @@ TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDele
 
 TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) {
     ASSERT_TRUE(StartWithPorts({{"m3", 3, 9102}}));
-    Raw(9102).SetMisbehaviour(Misbehaviour::CloseInRaw, 1000);
+    Raw(9102);
     DWORD job = QueueJob("m3");
     HANDLE h;
     ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "m3", &h));
@@ -320,12 +273,6 @@ TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) 
     EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "x", 0, &written));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
     EXPECT_EQ(written, 0u);
-    std::string big = Bytes(4 << 20);
-    BOOL ok = TRUE;
-    for (int i = 0; i < 8 && ok; ++i)
-        ok = monitor_.pfnWritePort(h, (LPBYTE)big.data(), (DWORD)big.size(), &written);
-    EXPECT_FALSE(ok) << "the printer closed after 1000 bytes";
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
     EXPECT_TRUE(monitor_.pfnEndDocPort(h));
     monitor_.pfnClosePort(h);
     EXPECT_FALSE(InQueue(job));

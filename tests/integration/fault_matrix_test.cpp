@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class Fix { Never, AtFirstWait, AfterPolls };  // when the printer behaves again
+enum class Fix { Never, FirstWait, AfterPolls };  // when the printer behaves again
 
 struct FaultCase {
     const char *name;
@@ -21,33 +21,29 @@ struct FaultCase {
     int waits;        // delivery waits (of 3 s: the printer is back by the next try)
 };
 
+using M = Misbehaviour;
+
+// clang-format off
 const FaultCase kCases[] = {
-    {"SpooledResetInDataThenBack", 1, Misbehaviour::CloseInDataFile, 5000, true, false, Fix::AtFirstWait,
-     false, 1},
-    {"SpooledClosesInControlThenBack", 1, Misbehaviour::CloseInControlFile, 10, false, false,
-     Fix::AtFirstWait, false, 1},
-    {"SpooledPrinterStartsLate", 1, Misbehaviour::None, 0, false, true, Fix::Never, false, 1},
-    {"StreamedQueueRefusedOnce", 2, Misbehaviour::AnswerQueueWith1, 0, false, false, Fix::AtFirstWait, false,
-     1},
-    {"StreamedQueueNeverAnswered", 2, Misbehaviour::NeverAnswerQueue, 0, false, false, Fix::AfterPolls, false,
-     0},
-    {"StreamedClosesInControlThenBack", 2, Misbehaviour::CloseInControlFile, 10, false, false,
-     Fix::AtFirstWait, false, 1},
-    {"StreamedClosesInData", 2, Misbehaviour::CloseInDataFile, 5000, false, false, Fix::Never, true, 0},
-    {"StreamedResetInData", 2, Misbehaviour::CloseInDataFile, 5000, true, false, Fix::Never, true, 0},
-    {"RawClosesMidStream", 3, Misbehaviour::CloseInRaw, 5000, false, false, Fix::Never, true, 0},
-    {"RawResetMidStream", 3, Misbehaviour::CloseInRaw, 5000, true, false, Fix::Never, true, 0},
-    {"RawPrinterStartsLate", 3, Misbehaviour::None, 0, false, true, Fix::Never, false, 1},
+    {"SpooledResetInDataThenBack", 1, M::CloseInDataFile, 5000, true, false, Fix::FirstWait, false, 1},
+    {"SpooledClosesInControlThenBack", 1, M::CloseInControlFile, 10, false, false, Fix::FirstWait, false, 1},
+    {"SpooledPrinterStartsLate", 1, M::None, 0, false, true, Fix::Never, false, 1},
+    {"StreamedQueueRefusedOnce", 2, M::AnswerQueueWith1, 0, false, false, Fix::FirstWait, false, 1},
+    {"StreamedQueueNeverAnswered", 2, M::NeverAnswerQueue, 0, false, false, Fix::AfterPolls, false, 0},
+    {"StreamedClosesInControlThenBack", 2, M::CloseInControlFile, 10, false, false, Fix::FirstWait, false, 1},
+    {"StreamedClosesInData", 2, M::CloseInDataFile, 5000, false, false, Fix::Never, true, 0},
+    {"StreamedResetInData", 2, M::CloseInDataFile, 5000, true, false, Fix::Never, true, 0},
+    {"RawClosesMidStream", 3, M::CloseInRaw, 5000, false, false, Fix::Never, true, 0},
+    {"RawResetMidStream", 3, M::CloseInRaw, 5000, true, false, Fix::Never, true, 0},
+    {"RawPrinterStartsLate", 3, M::None, 0, false, true, Fix::Never, false, 1},
     // a non-zero answer to a file's header does not stop the transfer
-    {"SpooledDataHeaderAnswered2", 1, Misbehaviour::AnswerSubcommandWith2, 3, false, false, Fix::Never, false,
-     0},
-    {"StreamedCountAnswered2", 2, Misbehaviour::AnswerSubcommandWith2, 3, false, false, Fix::Never, false, 0},
-    {"SpooledClosesAtOnceThenBack", 1, Misbehaviour::CloseAtOnce, 0, false, false, Fix::AtFirstWait, false,
-     1},
-    {"StreamedClosesAtOnceThenBack", 2, Misbehaviour::CloseAtOnce, 0, false, false, Fix::AtFirstWait, false,
-     1},
-    {"RawClosesAtOnce", 3, Misbehaviour::CloseAtOnce, 0, false, false, Fix::Never, true, 0},
+    {"SpooledDataHeaderAnswered2", 1, M::AnswerSubcommandWith2, 3, false, false, Fix::Never, false, 0},
+    {"StreamedCountAnswered2", 2, M::AnswerSubcommandWith2, 3, false, false, Fix::Never, false, 0},
+    {"SpooledClosesAtOnceThenBack", 1, M::CloseAtOnce, 0, false, false, Fix::FirstWait, false, 1},
+    {"StreamedClosesAtOnceThenBack", 2, M::CloseAtOnce, 0, false, false, Fix::FirstWait, false, 1},
+    {"RawClosesAtOnce", 3, M::CloseAtOnce, 0, false, false, Fix::Never, true, 0},
 };
+// clang-format on
 
 class FaultMatrixTest : public NetworkTest, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -64,7 +60,7 @@ TEST_P(FaultMatrixTest, OutcomeIsWholeOnceOrNeverReportedDelivered) {
         // a delivery wait is a series of one-second sleeps, each after a look at the job
         bool firstWait = !s.select && s.ms == 1000 && qvhost::CountSleeps(1000) == 1;
         if (firstWait && f.absent) printer();  // starts listening now
-        if ((firstWait && f.fix == Fix::AtFirstWait) ||
+        if ((firstWait && f.fix == Fix::FirstWait) ||
             (f.fix == Fix::AfterPolls && s.select && qvhost::CountSleeps(1000, true) == 120)) {
             printer().SetMisbehaviour(Misbehaviour::None);
             printer().SetResetOnClose(false);

@@ -22,17 +22,9 @@ struct PaceCase {
     Action action;
 };
 
-Pace PaceOf(Reader r) {
-    Pace p;
-    if (r == Reader::Steady256K) p.bytesPerSecond = 256 << 10;
-    if (r == Reader::Steady64K) p.bytesPerSecond = 64 << 10;
-    if (r == Reader::StopAndGo) {
-        p.burstBytes = 128 << 10;
-        p.restMs = 2500;
-    }
-    if (r == Reader::LateAnswers) p.answerDelayMs = 1500;
-    return p;
-}
+// Each reader's pace, in the order of Reader: bytes a second, or bursts with rests, or late
+// answers; a stalled printer reads at full speed until it stops.
+const Pace kPaces[] = {{}, {256 << 10}, {64 << 10}, {0, 128 << 10, 2500}, {0, 0, 0, 1500}, {}};
 
 // A printer at full speed is never waited on, so nothing can fall inside a wait: its rows
 // have no action. Raw printers answer nothing, so none answers late.
@@ -56,7 +48,7 @@ TEST_P(PaceMatrixTest, StopIsSeenAtTheNextCheckAndTheDocumentIsWholeOnceOrNotDel
     ASSERT_TRUE(StartWithPorts({{"M", k.mode, k.mode == 3 ? rawPort : -1}}));
     TestPrinter &printer = k.mode == 3 ? Raw(rawPort) : Lpd();
     printer.SetClock([] { return qvhost::NowMs(); });
-    printer.SetPace(PaceOf(k.reader));
+    printer.SetPace(kPaces[(int)k.reader]);
     if (k.reader == Reader::Stalled) printer.SetMisbehaviour(Misbehaviour::StallInDataFile, 64 << 10);
     qvhost::SetRealSelectSliceMs(5);
     DWORD job = QueueJob("M");

@@ -52,32 +52,29 @@ struct ProposalCase {
 };
 
 TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
-    const std::string name = RegText("PortName", "PX"), addr = RegText("IPAddress", "10.0.0.9");
-    const std::string q100 = RegText("LPRQueue", std::string(100, 'q'));
+    const std::string ip = "10.0.0.9", name = RegText("PortName", "PX"), addr = RegText("IPAddress", ip);
+    const std::string q100 = RegText("LPRQueue", std::string(100, 'q')), n40(40, 'n'), h27(27, 'h'),
+                      h28(28, 'h');
     const ProposalCase cases[] = {
-        {"protocol 0", RegDword("Protocol", 0) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"protocol 4", RegDword("Protocol", 4) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"protocol 2", RegDword("Protocol", 2) + name + addr, true, "PX", "10.0.0.9", 2, 9100},
-        {"protocol as text", RegText("Protocol", "3") + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"raw port 65536", RegDword("RawPort", 65536) + name + addr, true, "PX", "10.0.0.9", 1, 9100},
-        {"raw port 65535", RegDword("RawPort", 65535) + name + addr, true, "PX", "10.0.0.9", 1, 65535},
-        {"name of 40", RegText("PortName", std::string(40, 'n')) + addr, true, std::string(40, 'n'),
-         "10.0.0.9", 1, 9100},
-        {"name of 41", RegText("PortName", std::string(41, 'n')) + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name with a backslash", RegText("PortName", "a\\b") + addr, false, "", "10.0.0.9", 1, 9100},
-        {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "",
-         "10.0.0.9", 1, 9100},
-        {"address with no terminator", name + RegHex("IPAddress", "10.0.0.9"), true, "PX", "10.0.0.9", 1,
-         9100},
+        {"protocol 0", RegDword("Protocol", 0) + name + addr, true, "PX", ip, 1, 9100},
+        {"protocol 4", RegDword("Protocol", 4) + name + addr, true, "PX", ip, 1, 9100},
+        {"protocol 2", RegDword("Protocol", 2) + name + addr, true, "PX", ip, 2, 9100},
+        {"protocol as text", RegText("Protocol", "3") + name + addr, true, "PX", ip, 1, 9100},
+        {"raw port 65536", RegDword("RawPort", 65536) + name + addr, true, "PX", ip, 1, 9100},
+        {"raw port 65535", RegDword("RawPort", 65535) + name + addr, true, "PX", ip, 1, 65535},
+        {"name of 40", RegText("PortName", n40) + addr, true, n40, ip, 1, 9100},
+        {"name of 41", RegText("PortName", n40 + "n") + addr, false, "", ip, 1, 9100},
+        {"name with a backslash", RegText("PortName", "a\\b") + addr, false, "", ip, 1, 9100},
+        {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "", ip,
+         1, 9100},
+        {"address with no terminator", name + RegHex("IPAddress", ip), true, "PX", ip, 1, 9100},
         {"queue 100 + address 27: host, colon and queue fit the field",
-         name + q100 + RegText("IPAddress", std::string(27, 'h')), true, "PX", std::string(27, 'h'), 1, 9100,
-         std::string(100, 'q')},
-        {"queue 100 + address 28", name + q100 + RegText("IPAddress", std::string(28, 'h')), true, "PX",
-         std::string(28, 'h'), 1, 9100},
+         name + q100 + RegText("IPAddress", h27), true, "PX", h27, 1, 9100, std::string(100, 'q')},
+        {"queue 100 + address 28", name + q100 + RegText("IPAddress", h28), true, "PX", h28, 1, 9100},
         {"address of 129", name + RegText("LPRQueue", "q") + RegText("IPAddress", std::string(129, 'h')),
          false, "PX", "", 1, 9100},
         {"address with a space", name + RegText("IPAddress", "my host"), false, "PX", "", 1, 9100},
-        {"queue with a colon", name + addr + RegText("LPRQueue", "a:b"), true, "PX", "10.0.0.9", 1, 9100},
+        {"queue with a colon", name + addr + RegText("LPRQueue", "a:b"), true, "PX", ip, 1, 9100},
     };
     for (const ProposalCase &c : cases) {
         ImportReg(std::string("[-") + kSiblingKey + "]\n");
@@ -99,17 +96,6 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
             ASSERT_TRUE(call.Finished());
         }
     }
-}
-
-TEST_F(SiblingImportTest, PrefixClashOpensTheDialogPrefilled) {
-    Propose(RegText("PortName", "LP_OLDER") + RegText("IPAddress", "10.0.0.9") + RegText("LPRQueue", "q"));
-    SetupCall call = SetupCall::Add(monitor_);
-    HWND d = call.Dialog(IDD_PORT_SETUP_ADD);
-    EXPECT_EQ(DialogFields(d), "LP_OLDER|10.0.0.9:q|9100|lpr|bytes on");
-    ASSERT_TRUE(PasteText(d, IDC_PORT_NAME, "NEWNAME"));
-    ASSERT_TRUE(ClickButton(d, IDOK));
-    EXPECT_EQ(call.Returned(), "TRUE 0");
-    EXPECT_EQ(Saved("NEWNAME"), "10.0.0.9|q|1|-");
 }
 
 TEST_F(SiblingImportTest, AnotherMonitorsNameIsRefusedBeforeAnythingElse) {

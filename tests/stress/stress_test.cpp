@@ -98,10 +98,9 @@ TEST_F(StressTest, EightPortsBesideSetupListingAndAnotherProcessControllingJobs)
             return false;
         }
         std::string name = "ADD" + std::to_string(10000 + n), err;
-        if (!qvhost::ImportRegText(std::string("REGEDIT4\n\n[") + kSibling + "]\n\"PortName\"=\"" + name +
-                                       "\"\n\"IPAddress\"=\"10.8.8." + std::to_string(n % 250) + "\"\n",
-                                   &err))
-            return false;
+        std::string reg = std::string("REGEDIT4\n\n[") + kSibling + "]\n" + RegText("PortName", name) +
+                          RegText("IPAddress", "10.8.8." + std::to_string(n % 250));
+        if (!qvhost::ImportRegText(reg, &err)) return false;
         SetupCall call = SetupCall::Add(monitor_);
         if (call.Returned(30000) != "TRUE 0") return false;
         // refused (access denied) while jobs are queued: deleted once printing is over

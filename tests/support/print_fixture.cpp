@@ -1,5 +1,7 @@
 #include "print_fixture.h"
 
+#include <algorithm>
+
 void PrintTest::SetUp() {
     MonitorTest::SetUp();
     qvhost::SetStatusHook([this](DWORD job, const std::string &text) {
@@ -111,9 +113,10 @@ void PrintTest::SetStatusAction(std::function<void(const StatusEvent &)> f) {
     onStatus_ = std::move(f);
 }
 
-std::vector<std::string> PrintTest::Texts() {
+std::vector<std::string> PrintTest::Texts(size_t from) {
     std::vector<std::string> out;
     for (const StatusEvent &e : Statuses()) out.push_back(e.text);
+    out.erase(out.begin(), out.begin() + (long)std::min(from, out.size()));
     return out;
 }
 

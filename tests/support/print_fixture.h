@@ -53,7 +53,7 @@ class PrintTest : public MonitorTest {
     TestPrinter &Lpd();  // started on 515
     TestPrinter &Raw(int port = 9100);
     std::vector<StatusEvent> Statuses();
-    std::vector<std::string> Texts();
+    std::vector<std::string> Texts(size_t from = 0);  // from the from-th on
     void SetStatusAction(std::function<void(const StatusEvent &)> f);
     // Milliseconds between each event with text `from` and the next event with text `to`.
     std::vector<uint64_t> Gaps(const std::string &from, const std::string &to);

@@ -194,10 +194,6 @@ void TestPrinter::WaitUntil(uint64_t at) {
     }
 }
 
-bool TestPrinter::DataStarted() const {
-    return dataStarted_;
-}
-
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -276,7 +272,6 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
         setsockopt(fd, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof hard);
     }
     CloseSocket(fd);
-    c.endedAt = Now();
     std::lock_guard<std::mutex> l(lock_);
     idleGeneration_[index] = kEnded;
     conversations_[index] = c;
@@ -362,7 +357,8 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
         size_t closeAfter = kToTheEnd;
         if (control && m == Misbehaviour::CloseInControlFile) closeAfter = after;
         if (!control && m == Misbehaviour::CloseInDataFile) closeAfter = after;
-        if (!control && m == Misbehaviour::StallInDataFile && !Stall(fd, c, file, std::min<size_t>(count, after)))
+        if (!control && m == Misbehaviour::StallInDataFile &&
+            !Stall(fd, c, file, std::min<size_t>(count, after)))
             return;
         if (count > (1ull << 40)) {
             // A streamed data file: its end is the end of the connection.

@@ -31,8 +31,7 @@ struct Pace {
 
 struct Conversation {
     int sourcePort = 0;
-    uint64_t startedAt = 0;  // on the printer's clock
-    uint64_t endedAt = 0;
+    uint64_t startedAt = 0;     // on the printer's clock
     std::string received;       // every byte, in order
     std::string queue;          // the receive-job command's queue
     std::string controlHeader;  // "\x02<count> <name>\n"
@@ -70,7 +69,8 @@ class TestPrinter {
     void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
     void SetReading(bool on) { reading_ = on; }   // off: a stalled printer that reads nothing
     bool Reading() const { return reading_; }     // false once a StallInDataFile stall began
-    bool DataStarted() const;                     // a data file's header was read, or a raw connection began
+    // A data file's header was read, or a raw connection began.
+    bool DataStarted() const { return dataStarted_; }
     void SetResetOnClose(bool on) { resetOnClose_ = on; }  // end each connection with a reset
     void SetPace(const Pace &pace);                        // at once, for every connection
     // The clock that paces reading and answers, in ms (the steady clock by default).

@@ -78,15 +78,6 @@ HMODULE InstallWithSetup() {
     Check(Exists(dll) && Exists(SystemFile("QVLMRMON.HLP")) && Driver() == "QVLMRMON.DLL",
           "QVSETUP.EXE copied QVLMRMON.DLL and QVLMRMON.HLP into the SYSTEM folder and registered the DLL "
           "as the monitor's Driver");
-    typedef BOOL(WINAPI * AddMonitorFn)(LPSTR, DWORD, LPBYTE);
-    HMODULE spooler = LoadLibraryA("WINSPOOL.DRV");
-    AddMonitorFn add = spooler ? (AddMonitorFn)(void *)GetProcAddress(spooler, "AddMonitorA") : nullptr;
-    MONITOR_INFO_2A again = {(LPSTR) "QV TCP/IP LMR Port", (LPSTR) "Windows 4.0", (LPSTR) "QVLMRMON.DLL"};
-    SetLastError(0);
-    BOOL added = add && add(nullptr, 2, (LPBYTE)&again);
-    Check(add && !added && GetLastError() == ERROR_PRINT_MONITOR_ALREADY_INSTALLED,
-          "QVSETUP: a second AddMonitorA is refused with ERROR_PRINT_MONITOR_ALREADY_INSTALLED (%lu)",
-          GetLastError());
     HMODULE monitor = LoadLibraryA(SystemFile(Driver()).c_str());
     Check(monitor != nullptr, "QVSETUP: the spooler loads the monitor from its registered Driver, %s",
           SystemFile(Driver()).c_str());
