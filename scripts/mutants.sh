@@ -17,8 +17,8 @@ scripts/setup.sh >/dev/null
 mkdir -p "$work"
 rm -rf "$tree"
 mkdir -p "$tree"
-git ls-files -z | grep -zv '^docs/' | (cd "$root" && xargs -0 tar cf -) | tar xf - -C "$tree"
-cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQVLMR_SANITIZE=OFF -DQVLMR_TEST_TIMEOUT=20 >/dev/null
+git ls-files -z | grep -zv '^docs/' | (cd "$root" && xargs -0 tar cf -) | tar xmf - -C "$tree"  # m: every file newer than the objects of an earlier run
+cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQVLMR_SANITIZE=OFF -DQVLMR_TEST_TIMEOUT=45 >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 # Puts text's one occurrence in file to replacement (\n in either stands for a line break).

@@ -65,6 +65,7 @@ TEST_F(SiblingImportTest, EachValueIsKeptOnlyWhenItPassesItsRule) {
         {"name of 40", RegText("PortName", n40) + addr, true, n40, ip, 1, 9100},
         {"name of 41", RegText("PortName", n40 + "n") + addr, false, "", ip, 1, 9100},
         {"name with a backslash", RegText("PortName", "a\\b") + addr, false, "", ip, 1, 9100},
+        {"name a prefix of a port's", RegText("PortName", "LP_") + addr, false, "LP_", ip, 1, 9100},
         {"name of 256 bytes, no terminator", RegHex("PortName", std::string(256, 'n')) + addr, false, "", ip,
          1, 9100},
         {"address with no terminator", name + RegHex("IPAddress", ip), true, "PX", ip, 1, 9100},
