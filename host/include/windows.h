@@ -3,6 +3,7 @@
 #ifndef QVLMR_HOST_WINDOWS_H
 #define QVLMR_HOST_WINDOWS_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -108,6 +109,7 @@ typedef INT_PTR(WINAPI *FARPROC)(void);
 #define ERROR_INVALID_LEVEL 124L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
@@ -159,8 +161,20 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 int WINAPI lstrlenA(LPCSTR s);
 int wsprintfA(LPSTR out, LPCSTR format, ...);
+int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list arguments);
 #define CP_ACP 0
 BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
 
 /* Files */
 #define GENERIC_READ 0x80000000UL
@@ -179,6 +193,10 @@ BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
 #define FILE_FLAG_DELETE_ON_CLOSE 0x04000000
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_SET_FILE_POINTER ((DWORD)0xFFFFFFFF)
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
 
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -210,6 +228,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
 BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI SetEndOfFile(HANDLE file);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 BOOL WINAPI CloseHandle(HANDLE object);
 BOOL WINAPI DeleteFileA(LPCSTR name);
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa);

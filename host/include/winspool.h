@@ -8,10 +8,6 @@
 extern "C" {
 #endif
 
-typedef struct _SYSTEMTIME {
-    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
-} SYSTEMTIME;
-
 typedef struct _devicemodeA DEVMODEA, *LPDEVMODEA;
 typedef void *PSECURITY_DESCRIPTOR;
 

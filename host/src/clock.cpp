@@ -83,6 +83,29 @@ DWORD WINAPI GetTickCount(void) {
     return (DWORD)NowMs();
 }
 
+// The wall clock as the process first read it, moved on by the clock in use: under test the
+// times of day follow the virtual clock, so gaps between them are the waits exactly.
+void WINAPI GetLocalTime(LPSYSTEMTIME out) {
+    static const uint64_t startWall = [] {
+        struct timespec ts;
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return (uint64_t)ts.tv_sec * 1000 + (uint64_t)ts.tv_nsec / 1000000;
+    }();
+    static const uint64_t startClock = NowMs();
+    uint64_t wall = startWall + (NowMs() - startClock);
+    time_t seconds = (time_t)(wall / 1000);
+    struct tm local;
+    localtime_r(&seconds, &local);
+    out->wYear = (WORD)(local.tm_year + 1900);
+    out->wMonth = (WORD)(local.tm_mon + 1);
+    out->wDayOfWeek = (WORD)local.tm_wday;
+    out->wDay = (WORD)local.tm_mday;
+    out->wHour = (WORD)local.tm_hour;
+    out->wMinute = (WORD)local.tm_min;
+    out->wSecond = (WORD)local.tm_sec;
+    out->wMilliseconds = (WORD)(wall % 1000);
+}
+
 void WINAPI Sleep(DWORD ms) {
     if (ms == 0) {
         sched_yield();

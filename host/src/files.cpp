@@ -248,6 +248,26 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high) {
     return (DWORD)(st.st_size & 0xFFFFFFFF);
 }
 
+// Windows 95 has no 64-bit positions in its files' APIs beyond the high part given here.
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+    FileObj *f = AsFile(file);
+    if (!f || method > FILE_END) {
+        SetLastError(f ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    long long offset =
+        distanceHigh ? ((long long)*distanceHigh << 32) | (DWORD)distance : (long long)distance;
+    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+    off_t at = lseek(f->fd, (off_t)offset, whence);
+    if (at < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distanceHigh) *distanceHigh = (LONG)((unsigned long long)at >> 32);
+    SetLastError(ERROR_SUCCESS);
+    return (DWORD)(at & 0xFFFFFFFF);
+}
+
 BOOL WINAPI CloseHandle(HANDLE object) {
     FileObj *f = AsFile(object);
     if (!f) {

@@ -238,6 +238,10 @@ int wsprintfA(LPSTR out, LPCSTR format, ...) {
     return n;
 }
 
+int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list arguments) {
+    return FormatWs(out, format, arguments);
+}
+
 // Letters and digits of code page 1252 (the host's ANSI code page for this test).
 BOOL WINAPI IsCharAlphaNumericA(CHAR ch) {
     unsigned char c = (unsigned char)ch;

@@ -62,6 +62,7 @@ int DirectConnectAttempt(PortRecord *record, DWORD wait) {
     LeaveMonitorLock();
     record->timeoutSeconds = 0;
     OpenDirectConnection(record);
+    TraceAttemptOutcome(record);
     FailureDecision d = DecideFailure(record);
     if (d.action == ActionResult) return d.result;
     if (d.action == ActionWait && wait != 0) return WaitThenRetry(record, wait, 0);

@@ -3,6 +3,8 @@
 #include "../config/registry_store.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
+#include "../monitor/trace.h"
+#include "../net/outcome_words.h"
 #include "../net/tcp_connection.h"
 #include "job_control.h"
 #include "spool_directory.h"
@@ -39,7 +41,11 @@ BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, L
         if (opened) record->printer = printer;
     }
     Sleep(0);
-    if (!opened) return FALSE;
+    if (!opened) {
+        TraceForJob(record, jobId, "printer \"%s\" could not be opened in the spooler (%d tries)",
+                    record->printerName, PRINTER_OPEN_TRIES);
+        return FALSE;
+    }
     record->jobId = jobId;
     EnterMonitorLock();
     ReadPrinterAddress(record);
@@ -110,8 +116,19 @@ void ReleasePrinter(PortRecord *record) {
 
 void ReportJobSent(PortRecord *record) {
     EnterMonitorLock();
-    SetJobA(record->printer, record->jobId, 0, 0, JOB_CONTROL_SENT_TO_PRINTER);
+    BOOL told = SetJobA(record->printer, record->jobId, 0, 0, JOB_CONTROL_SENT_TO_PRINTER);
     LeaveMonitorLock();
+    Trace(record, told ? "job reported to the spooler as sent to the printer"
+                       : "the spooler did not take the job's report as sent to the printer");
+}
+
+void TraceAttemptOutcome(PortRecord *record) {
+    if (record->errorClass == CLASS_NONE)
+        Trace(record, "attempt succeeded");
+    else
+        Trace(record, "attempt failed: %s (class %lu, code %ld)",
+              OutcomeWords(record->errorClass, record->errorCode), (unsigned long)record->errorClass,
+              (long)record->errorCode);
 }
 
 FailureDecision DecideFailure(PortRecord *record) {
@@ -148,18 +165,30 @@ FailureDecision DecideFailure(PortRecord *record) {
 }
 
 int HoldForUser(PortRecord *record, const char *text, BOOL pauseJob) {
+    Trace(record, pauseJob ? "holding the job, paused by the monitor, until the user resumes or deletes it"
+                           : "holding the job until the user resumes or deletes it");
     if (pauseJob) ControlJob(record, JOB_CONTROL_PAUSE);
     if (text && !SetJobStatusTextRetry(record, text, JOB_TRIES)) return ATTEMPT_GIVE_UP;
     for (;;) {
         DWORD status = 0;
-        if (!GetJobStatusRetry(record, &status, JOB_TRIES)) return ATTEMPT_GIVE_UP;
-        if (status & JOB_STATUS_DELETING) return ATTEMPT_DELETED;
-        if (!(status & JOB_STATUS_PAUSED)) return ATTEMPT_RESUMED;
+        if (!GetJobStatusRetry(record, &status, JOB_TRIES)) {
+            Trace(record, "hold ended: the job is no longer in the spooler");
+            return ATTEMPT_GIVE_UP;
+        }
+        if (status & JOB_STATUS_DELETING) {
+            Trace(record, "hold ended: the user deleted the job");
+            return ATTEMPT_DELETED;
+        }
+        if (!(status & JOB_STATUS_PAUSED)) {
+            Trace(record, "hold ended: the user resumed the job; trying again at once");
+            return ATTEMPT_RESUMED;
+        }
         Sleep(1000);
     }
 }
 
 int WaitThenRetry(PortRecord *record, DWORD wait, const char *text) {
+    Trace(record, "waiting %lu s before the next try", (unsigned long)wait);
     int outcome = PauseWithJobCheck(record, (int)wait, JOB_TRIES);
     if (outcome == WAIT_JOB_DELETING) return ATTEMPT_DELETED;
     if (outcome == WAIT_JOB_NOT_FOUND) return ATTEMPT_GIVE_UP;

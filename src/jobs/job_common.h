@@ -34,6 +34,8 @@ void SetDocumentStarted(PortRecord *record, BOOL started);
 // Closes the printer and frees the printer-name copy.
 void ReleasePrinter(PortRecord *record);
 void ReportJobSent(PortRecord *record);
+// The trace's line for the attempt that left the record's outcome pair.
+void TraceAttemptOutcome(PortRecord *record);
 
 // How a failed attempt continues: wait (with a status text, or none), hold, or a result.
 enum FailureAction { ActionWait, ActionHold, ActionResult };

@@ -2,6 +2,7 @@
 
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
+#include "../monitor/trace.h"
 
 #include <winspool.h>
 
@@ -99,7 +100,10 @@ int GetJobStatusRetry(PortRecord *record, DWORD *status, int tries) {
 
 int SetJobStatusTextRetry(PortRecord *record, const char *text, int tries) {
     OperationArgs args = {0, text, 0};
-    return RetryPattern(record, OpSetText, args, tries);
+    int set = RetryPattern(record, OpSetText, args, tries);
+    Trace(record, set ? "status text \"%s\"" : "status text \"%s\" not set: the job is not in the spooler",
+          text);
+    return set;
 }
 
 int TestJobStatusRetry(PortRecord *record, DWORD *maskStatus, int *hit, int tries) {
@@ -144,6 +148,8 @@ int ControlJob(PortRecord *record, DWORD command) {
         }
     }
     if (done) RefreshQueueWindow(record);
+    Trace(record, "spooler command %lu%s: %s", (unsigned long)command,
+          command == JOB_CONTROL_PAUSE ? " (pause the job)" : "", done ? "done" : "refused");
     Sleep(0);
     return 1;
 }

@@ -74,7 +74,9 @@ BOOL SpooledEndDoc(PortRecord *record) {
             RunDeliveryLoop(record);
         SetJobStatusTextRetry(record, TEXT_DELETING, JOB_TRIES);
     } else if (record->docInfoLevel == 1) {
+        // Level 1 is sent once, with no retries and no status texts.
         DeliverSpooledLprJob(record);
+        TraceAttemptOutcome(record);
     }
     DeleteJobFiles(record);
     ReportJobSent(record);
@@ -90,6 +92,7 @@ int SpooledSendAttempt(PortRecord *record, DWORD wait) {
     record->timeoutSeconds = 0;
     if (!SetJobStatusTextRetry(record, TEXT_SENDING, JOB_TRIES)) return ATTEMPT_GIVE_UP;
     DeliverSpooledLprJob(record);
+    TraceAttemptOutcome(record);
     FailureDecision d = DecideFailure(record);
     if (d.action == ActionResult) return d.result;
     if (d.action == ActionWait && wait != 0) {

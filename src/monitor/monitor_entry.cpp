@@ -8,6 +8,7 @@
 #include "monitor_table.h"
 #include "port_enum.h"
 #include "port_record.h"
+#include "trace.h"
 
 namespace {
 
@@ -18,14 +19,28 @@ BOOL WINAPI StartDocPort(HANDLE port, LPSTR printerName, DWORD jobId, DWORD leve
         return FALSE;
     }
     EnterMonitorLock();
+    ReadTraceSwitch(record);
     DWORD protocol = 0;
     if (ReadPortSettingDword(record->portName, "Protocol", &protocol) != 0) protocol = SpooledLpr;
     record->protocol = (LONG)protocol;
     LeaveMonitorLock();
-    if (record->protocol == SpooledLpr) return SpooledStartDoc(record, printerName, jobId, level, docInfo);
-    if (record->protocol == StreamedLpr || record->protocol == RawTcp)
-        return DirectStartDoc(record, printerName, jobId, level, docInfo);
-    return TRUE;
+    TraceForJob(record, jobId, "StartDocPort: printer \"%s\", level %lu, mode %ld",
+                printerName ? printerName : "", (unsigned long)level, (long)protocol);
+    BOOL started = TRUE;
+    if (record->protocol == SpooledLpr)
+        started = SpooledStartDoc(record, printerName, jobId, level, docInfo);
+    else if (record->protocol == StreamedLpr || record->protocol == RawTcp)
+        started = DirectStartDoc(record, printerName, jobId, level, docInfo);
+    else
+        TraceForJob(record, jobId, "mode %ld is none of 1, 2, 3: the job is taken and not delivered",
+                    (long)protocol);
+    if (started) {
+        record->bytesTaken = 0;
+        TraceForJob(record, jobId, "StartDocPort: TRUE");
+    } else {
+        TraceForJob(record, jobId, "StartDocPort: FALSE, last error %lu", (unsigned long)GetLastError());
+    }
+    return started;
 }
 
 BOOL WINAPI WritePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
@@ -34,9 +49,19 @@ BOOL WINAPI WritePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (record->protocol == SpooledLpr) return SpooledWrite(record, buffer, size, written);
-    if (record->protocol == StreamedLpr || record->protocol == RawTcp)
-        return DirectWrite(record, buffer, size, written);
+    if (record->protocol == SpooledLpr || record->protocol == StreamedLpr || record->protocol == RawTcp) {
+        DWORD taken = 0;
+        BOOL ok = record->protocol == SpooledLpr ? SpooledWrite(record, buffer, size, &taken)
+                                                 : DirectWrite(record, buffer, size, &taken);
+        if (written) *written = taken;
+        if (record->traceOn) {
+            record->bytesTaken += taken;
+            if (!ok)
+                Trace(record, "WritePort of %lu bytes: FALSE after %lu, last error %lu", (unsigned long)size,
+                      (unsigned long)record->bytesTaken, (unsigned long)GetLastError());
+        }
+        return ok;
+    }
     // Nothing is delivered in other modes; the spooler is told the bytes were taken so it
     // does not resubmit them forever.
     if (written) *written = size;
@@ -62,9 +87,14 @@ BOOL WINAPI EndDocPort(HANDLE port) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (record->protocol == SpooledLpr) return SpooledEndDoc(record);
-    if (record->protocol == StreamedLpr || record->protocol == RawTcp) return DirectEndDoc(record);
-    return TRUE;
+    Trace(record, "EndDocPort: %lu bytes taken from the spooler", (unsigned long)record->bytesTaken);
+    BOOL ended = TRUE;
+    if (record->protocol == SpooledLpr)
+        ended = SpooledEndDoc(record);
+    else if (record->protocol == StreamedLpr || record->protocol == RawTcp)
+        ended = DirectEndDoc(record);
+    Trace(record, ended ? "EndDocPort: TRUE" : "EndDocPort: FALSE (no document started)");
+    return ended;
 }
 
 BOOL WINAPI GetPrinterDataFromPort(HANDLE, DWORD, LPSTR, LPSTR, DWORD, LPSTR, DWORD, LPDWORD) {
@@ -111,6 +141,7 @@ extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         ModuleInstance = instance;
         InitMonitorLock();
+        InitTrace();
         DisableThreadLibraryCalls((HMODULE)instance);
     }
     return TRUE;

@@ -3,6 +3,7 @@
 #include "../config/registry_store.h"
 #include "monitor_state.h"
 #include "text.h"
+#include "trace.h"
 
 PortRecord *PortList;
 
@@ -82,14 +83,17 @@ BOOL WINAPI OpenPort(LPSTR portName, PHANDLE handle) {
     if (record) {
         record->flags |= PORT_FLAG_OPEN;
         if (handle) *handle = (HANDLE)record;
+        ReadTraceSwitch(record);
     }
     LeaveMonitorLock();
+    if (record) TraceForJob(record, 0, "OpenPort: TRUE");
     return record ? TRUE : FALSE;
 }
 
 BOOL WINAPI ClosePort(HANDLE handle) {
     PortRecord *record = (PortRecord *)handle;
     if (record) {
+        TraceForJob(record, 0, "ClosePort");
         record->jobFile = INVALID_HANDLE_VALUE;
         record->flags &= ~(DWORD)PORT_FLAG_OPEN;
     }

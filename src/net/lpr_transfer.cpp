@@ -4,6 +4,7 @@
 #include "../jobs/spool_directory.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
+#include "../monitor/trace.h"
 #include "tcp_connection.h"
 
 namespace {
@@ -83,7 +84,12 @@ int RequestQueue(PortRecord *record) {
     record->timeoutSeconds = 120;
     int received = ReceiveAll(record, &answer, 1);
     record->timeoutSeconds = 0;
-    if (received != 0) return -1;
+    if (received != 0) {
+        Trace(record, "receive-job command for queue \"%s\": no answer", record->queueName);
+        return -1;
+    }
+    Trace(record, "receive-job command for queue \"%s\": the printer answered %d%s", record->queueName,
+          (int)(BYTE)answer, answer ? " (refused)" : "");
     if (answer != 0) {
         SetOutcome(record, CLASS_REFUSED, CODE_QUEUE_REFUSED);
         return -1;
@@ -214,11 +220,14 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
         CloseHandle(file);
         return -1;
     }
+    const char *which = subcommand == 2 ? "control" : "data";
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
+        Trace(record, "%s file header \"%s %s\": no answer", which, count, lprName);
         CloseHandle(file);
         return -1;
     }
+    Trace(record, "%s file header \"%s %s\": the printer answered %d", which, count, lprName, (int)(BYTE)ack);
     char chunk[FILE_CHUNK];
     while (size > 0) {
         DWORD read = 0;
@@ -239,7 +248,12 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
     CloseHandle(file);
     char end = 0;
     if (SendAll(record, &end, 1) != 0) return -1;
-    return ReceiveAll(record, &ack, 1) == 0 ? 0 : -1;
+    if (ReceiveAll(record, &ack, 1) != 0) {
+        Trace(record, "%s file sent: no answer", which);
+        return -1;
+    }
+    Trace(record, "%s file sent: the printer answered %d", which, (int)(BYTE)ack);
+    return 0;
 }
 
 int WriteFormattedLine(HANDLE file, const char *format, const char *argument) {
@@ -289,6 +303,11 @@ int StartDirectTransfer(PortRecord *record) {
     if (SendLprPrologue(record) != 0) return -1;
     if (SendCommandLine(record, 3, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
     char ack = 0;
-    if (ReceiveAll(record, &ack, 1) != 0) return -1;
+    if (ReceiveAll(record, &ack, 1) != 0) {
+        Trace(record, "data file header \"%s %s\": no answer", STREAMED_BYTE_COUNT, record->dataFileName);
+        return -1;
+    }
+    Trace(record, "data file header \"%s %s\": the printer answered %d", STREAMED_BYTE_COUNT,
+          record->dataFileName, (int)(BYTE)ack);
     return 0;
 }

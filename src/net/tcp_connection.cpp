@@ -2,6 +2,7 @@
 
 #include "../jobs/job_control.h"
 #include "../monitor/text.h"
+#include "../monitor/trace.h"
 
 #include <winspool.h>
 
@@ -27,9 +28,15 @@ void SetWaitOutcome(PortRecord *record, int outcome, LONG selectFailedCode) {
 int CheckJob(PortRecord *record, int tries) {
     DWORD status = JOB_STATUS_PAUSED | JOB_STATUS_DELETING;
     int hit = 0;
-    if (!TestJobStatusRetry(record, &status, &hit, tries)) return WAIT_JOB_NOT_FOUND;
-    if (hit) return (status & JOB_STATUS_DELETING) ? WAIT_JOB_DELETING : WAIT_JOB_PAUSED;
-    return 0;
+    if (!TestJobStatusRetry(record, &status, &hit, tries)) {
+        Trace(record, "job check: the job is no longer in the spooler");
+        return WAIT_JOB_NOT_FOUND;
+    }
+    if (!hit) return 0;
+    BOOL deleting = (status & JOB_STATUS_DELETING) != 0;
+    Trace(record,
+          deleting ? "job check: the user is deleting the job" : "job check: the user paused the job");
+    return deleting ? WAIT_JOB_DELETING : WAIT_JOB_PAUSED;
 }
 
 // select on the record's socket alone, in the write or the read set: the count of ready
@@ -85,7 +92,9 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
         int chunk = length > 0x40000000 ? 0x40000000 : (int)length;
         int moved = sending ? send(record->socket, buffer, chunk, 0) : recv(record->socket, buffer, chunk, 0);
         if (moved == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
+            int error = WSAGetLastError();
+            if (error != WSAEWOULDBLOCK) {
+                Trace(record, "%s failed, Winsock error %d", sending ? "send" : "receive", error);
                 SetOutcome(record, CLASS_FAILURE, failCode);
                 return -1;
             }
@@ -102,6 +111,8 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
                 record->statusTick = now;
                 int outcome = sending ? WaitWritable(record, maxPolls) : WaitReadable(record, maxPolls);
                 if (outcome != WAIT_READY) {
+                    if (outcome == WAIT_POLLS_USED)
+                        Trace(record, "no answer from the printer in %d one-second polls", maxPolls);
                     SetWaitOutcome(record, outcome, failCode);
                     return -1;
                 }
@@ -112,6 +123,7 @@ int TransferWithWait(PortRecord *record, char *buffer, DWORD length, BOOL sendin
             continue;
         }
         if (moved == 0) {
+            Trace(record, "the printer closed its side of the connection");
             SetOutcome(record, CLASS_FAILURE, failCode);
             return 0;
         }
@@ -150,6 +162,8 @@ SOCKET ConnectToPrinter(PortRecord *record) {
     if (remote.sin_addr.s_addr == INADDR_NONE) {
         struct hostent *host = gethostbyname(record->hostAddress);
         if (!host || !host->h_addr_list || !host->h_addr_list[0]) {
+            Trace(record, "printer address \"%s\" not found, Winsock error %d", record->hostAddress,
+                  WSAGetLastError());
             SetOutcome(record, CLASS_FAILURE, CODE_HOST_NOT_FOUND);
             return INVALID_SOCKET;
         }
@@ -161,12 +175,17 @@ SOCKET ConnectToPrinter(PortRecord *record) {
     local.sin_addr.s_addr = INADDR_ANY;
     record->waitSeconds = 1;
     record->waitMicroseconds = 0;
+    const BYTE *octets = (const BYTE *)&remote.sin_addr.s_addr;
+    Trace(record, "connecting to \"%s\" = %u.%u.%u.%u port %lu", record->hostAddress, octets[0], octets[1],
+          octets[2], octets[3], (unsigned long)record->remotePort);
     for (;;) {
         BOOL usable = getservbyport(htons((u_short)record->localPort), "tcp") == 0;
+        if (!usable) Trace(record, "local port %ld skipped: a known service's port", (long)record->localPort);
         if (usable) {
             record->socket = INVALID_SOCKET;
             SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
             if (s == INVALID_SOCKET) {
+                Trace(record, "no socket, Winsock error %d", WSAGetLastError());
                 SetOutcome(record, CLASS_FAILURE, CODE_NO_SOCKET);
                 return INVALID_SOCKET;
             }
@@ -174,17 +193,26 @@ SOCKET ConnectToPrinter(PortRecord *record) {
             u_long nonBlocking = 1;
             ioctlsocket(s, (long)FIONBIO, &nonBlocking);
             local.sin_port = htons((u_short)record->localPort);
+            int error = 0;
             if (bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR) {
+                Trace(record, "local port %ld not available, Winsock error %d; the next in a second",
+                      (long)record->localPort, WSAGetLastError());
                 CloseConnection(record);
             } else if (connect(s, (struct sockaddr *)&remote, sizeof remote) == 0) {
+                Trace(record, "connected from local port %ld", (long)record->localPort);
                 SetOutcome(record, CLASS_NONE, 0);
                 return s;
-            } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            } else if ((error = WSAGetLastError()) == WSAEWOULDBLOCK) {
                 int outcome = WaitWritable(record, 1);
                 if (outcome == WAIT_READY) {
+                    Trace(record, "connected from local port %ld", (long)record->localPort);
                     SetOutcome(record, CLASS_NONE, 0);
                     return s;
                 }
+                if (outcome == WAIT_TIME_PASSED || outcome == WAIT_POLLS_USED ||
+                    outcome == WAIT_SELECT_FAILED)
+                    Trace(record, "no connection from local port %ld within a second (refused, or no answer)",
+                          (long)record->localPort);
                 if (outcome == WAIT_JOB_DELETING || outcome == WAIT_JOB_PAUSED ||
                     outcome == WAIT_JOB_NOT_FOUND)
                     SetWaitOutcome(record, outcome, CODE_NOT_CONNECTED);
@@ -192,6 +220,9 @@ SOCKET ConnectToPrinter(PortRecord *record) {
                     SetOutcome(record, CLASS_FAILURE, CODE_NOT_CONNECTED);
                 return INVALID_SOCKET;  // the socket stays for the caller to close
             } else {
+                Trace(record,
+                      "connect from local port %ld failed at once, Winsock error %d; the next in a second",
+                      (long)record->localPort, error);
                 CloseConnection(record);
             }
         }
@@ -222,6 +253,7 @@ int CloseConnection(PortRecord *record) {
     shutdown(s, SHUTDOWN_BOTH);
     u_long blocking = 0;
     ioctlsocket(s, (long)FIONBIO, &blocking);
+    Trace(record, record->errorClass != CLASS_NONE ? "connection reset" : "connection closed");
     if (record->errorClass != CLASS_NONE) {
         struct linger reset;
         reset.l_onoff = 1;

@@ -95,6 +95,10 @@ TEST_F(CliTest, VersionNamesTheModuleAndBadInputGivesOneClearLineChangingNothing
     EXPECT_EQ(Tool({"print", "--printer", "nope", "/dev/null"}).status, 1);
     EXPECT_EQ(Tool({"print", "--printer"}).status, 2);
     EXPECT_EQ(Tool({"print", "--printer", "x", "--chunk", "0"}).status, 2);
+    EXPECT_EQ(Tool({"trace", "maybe"}).status, 2);
+    EXPECT_EQ(
+        Said({"trace", "show"}),
+        "1: qvlmr: trace: no trace file C:\\WINDOWS\\QVLMRMON.LOG (switch it on with 'qvlmr trace on')\n");
     EXPECT_EQ(Export(), before);
     EXPECT_EQ(Said({"printer", "add", "P1", "--port", "NOPORT"}),
               "1: qvlmr: printer add: no port named 'NOPORT' (see qvlmr ports)\n");
@@ -105,14 +109,18 @@ TEST_F(CliTest, VersionNamesTheModuleAndBadInputGivesOneClearLineChangingNothing
     std::string hint = "1: qvlmr: the monitor is not installed in " + fresh + " (run: qvlmr install)\n";
     EXPECT_EQ(Said({"port", "add", "--name", "X1", "--address", "10.1.2.3", "--lpr"}, "", fresh), hint);
     EXPECT_EQ(Said({"ports"}, "", fresh), hint);
+    EXPECT_EQ(Said({"trace", "on"}, "", fresh), hint);
     EXPECT_EQ(Said({"printer", "add", "P1", "--port", "X1"}, "", fresh),
               "1: qvlmr: printer add: no port named 'X1' (see qvlmr ports)\n");
 }
 
 // A job printed by another qvlmr process to printer Office on port Lpt, where nobody listens
 // on 515: once it shows the network error, it waits on the real clock.
-ToolProcess StartWaitingJob(CliTest *t, const std::string &home, DWORD *job) {
+ToolProcess StartWaitingJob(CliTest *t, const std::string &home, DWORD *job, bool trace = false) {
     t->OfficeOn("Lpt");
+    if (trace) {
+        EXPECT_EQ(t->Tool({"trace", "on"}).status, 0);
+    }
     ToolProcess p = StartTool(
         home, {"print", "--printer", "Office", "--title", "Memo", t->Document("doc.txt", "hello\n")});
     *job = t->OfficeJob();
@@ -123,7 +131,7 @@ ToolProcess StartWaitingJob(CliTest *t, const std::string &home, DWORD *job) {
 TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     REQUIRE_RESERVED_PORTS();
     DWORD job;
-    ToolProcess p = StartWaitingJob(this, home_, &job);
+    ToolProcess p = StartWaitingJob(this, home_, &job, true);
     ASSERT_NE(job, 0u);
     ToolResult list = Tool({"jobs"});
     EXPECT_EQ(list.out, std::to_string(job) + "\tOffice\tprinting\tCannot print(Network Error)\n");
@@ -143,6 +151,13 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
     EXPECT_THAT(r.err,
                 AllOf(HasSubstr(": Sending...\n"), HasSubstr(": Paused\n"), HasSubstr(": Deleting...\n")));
     EXPECT_EQ(Tool({"jobs"}).out, "");
+    // The trace, switched on before the print, says why the job waited and who stopped it.
+    std::string j = " job " + std::to_string(job) + ": ";
+    EXPECT_THAT(Tool({"trace", "show"}).out,
+                AllOf(HasSubstr(j + "no connection from local port 1023 within a second"),
+                      HasSubstr(j + "waiting 3 s before the next try"),
+                      HasSubstr(j + "job check: the user paused the job"),
+                      HasSubstr(j + "job check: the user is deleting the job")));
 }
 
 TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {

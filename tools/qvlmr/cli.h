@@ -20,6 +20,7 @@ int Usage(const std::string &message);
 // Loads the monitor module as the spooler does and starts it; null on failure (reported).
 extern const char kMonitorKey[];  // under HKEY_LOCAL_MACHINE
 bool MonitorInstalled();
+int FailNotInstalled();  // the one line that says so; returns 1
 MONITOR *LoadMonitor();
 
 // Option helpers: take "--name VALUE" out of args.
@@ -44,5 +45,6 @@ int CmdJobs(Args &args);
 int CmdJobControl(const std::string &verb, Args &args);
 int CmdWatch(Args &args);
 int CmdPrint(Args &args);
+int CmdTrace(Args &args);
 
 #endif

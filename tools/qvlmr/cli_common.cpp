@@ -67,10 +67,14 @@ bool MonitorInstalled() {
     return true;
 }
 
+int FailNotInstalled() {
+    return Fail("the monitor is not installed in " + qvhost::Home() + " (run: qvlmr install)");
+}
+
 MONITOR *LoadMonitor() {
     // Without its key the spooler would never load the monitor, and nothing it did would last.
     if (!MonitorInstalled()) {
-        Fail("the monitor is not installed in " + qvhost::Home() + " (run: qvlmr install)");
+        FailNotInstalled();
         return nullptr;
     }
     // One spooler per state directory: a second monitor's start-up would delete the job

@@ -28,6 +28,8 @@ const char kHelp[] =
     "  jobs [--printer NAME]            list the queued jobs\n"
     "  pause JOB | resume JOB | cancel JOB\n"
     "  watch PRINTER [--refreshes N]    the printer's queue window; refreshes on F5\n"
+    "  trace on|off|show                the monitor's trace of each job: switch it (read when a\n"
+    "                                   job starts), or print it (C:\\WINDOWS\\QVLMRMON.LOG)\n"
     "environment: QVLMR_HOME (state directory); QVLMR_HOSTS=name=a.b.c.d,... resolves\n"
     "  only those names (for trying the setup dialog's name lookup offline)\n";
 
@@ -86,5 +88,6 @@ int main(int argc, char **argv) {
     if (command == "pause" || command == "resume" || command == "cancel") return CmdJobControl(command, args);
     if (command == "watch") return CmdWatch(args);
     if (command == "about") return CmdAbout(args);
+    if (command == "trace") return CmdTrace(args);
     return Usage("unknown command '" + command + "' (see qvlmr --help)");
 }

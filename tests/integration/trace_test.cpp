@@ -1,0 +1,224 @@
+// The trace a user switches on with the monitor's "Trace" value: the lines that tell a
+// refused queue, an unreachable printer, a pause and a delete apart, in order, timed on the
+// virtual clock; nothing written while off, nothing changed when it cannot be written.
+#include <time.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "print_fixture.h"
+
+namespace {
+
+struct TraceEntry {
+    uint64_t ms;  // since the epoch, from the line's local time
+    std::string port, job, message;
+};
+
+class TraceTest : public NetworkTest {
+  protected:
+    void SwitchTrace(DWORD on) {
+        ImportReg(std::string("[") + kMonitorKey + "\\Config]\n" + RegDword("Trace", on));
+    }
+    std::string TracePath() { return home_ + "/drive_c/WINDOWS/QVLMRMON.LOG"; }
+    bool TraceExists() { return std::ifstream(TracePath()).good(); }
+    std::string TraceText() {
+        std::ifstream in(TracePath(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // "YYYY-MM-DD HH:MM:SS.mmm PORT job N: message\r\n" a line; a malformed line fails.
+    std::vector<TraceEntry> Entries() {
+        std::vector<TraceEntry> out;
+        std::istringstream in(TraceText());
+        std::string line;
+        while (std::getline(in, line)) {
+            EXPECT_TRUE(!line.empty() && line.back() == '\r') << "CRLF lines: " << line;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            struct tm t = {};
+            int ms = -1;
+            char rest[1200] = {};
+            int n = sscanf(line.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d %1199[^\n]", &t.tm_year, &t.tm_mon,
+                           &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec, &ms, rest);
+            EXPECT_EQ(n, 8) << line;
+            if (n != 8) continue;
+            t.tm_year -= 1900;
+            t.tm_mon -= 1;
+            TraceEntry e;
+            e.ms = (uint64_t)timegm(&t) * 1000 + (uint64_t)ms;
+            std::string r = rest;
+            size_t colon = r.find(": ");
+            std::string who = r.substr(0, colon);
+            size_t job = who.find(" job ");
+            e.port = who.substr(0, job);
+            e.job = job == std::string::npos ? "" : who.substr(job + 5);
+            e.message = colon == std::string::npos ? "" : r.substr(colon + 2);
+            out.push_back(e);
+        }
+        return out;
+    }
+    // Each expected text is found in a later message than the one before it; the entries
+    // found, in order.
+    std::vector<TraceEntry> InOrder(const std::vector<std::string> &expected) {
+        std::vector<TraceEntry> all = Entries(), found;
+        size_t at = 0;
+        for (const std::string &want : expected) {
+            while (at < all.size() && all[at].message.find(want) == std::string::npos) ++at;
+            EXPECT_LT(at, all.size()) << "missing, or out of order: " << want << "\n" << TraceText();
+            if (at >= all.size()) break;
+            found.push_back(all[at++]);
+        }
+        return found;
+    }
+};
+
+TEST_F(TraceTest, RefusedQueueIsNamedThenTheRetryAndTheDeliveryEachStep) {
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1, -1, "busy"}}));
+    SwitchTrace(1);
+    Lpd().SetMisbehaviours({Misbehaviour::AnswerQueueWith1});
+    DWORD job = QueueJob("lpt");
+    const std::string secret = "PAGE-TEXT-NEVER-TRACED";
+    ASSERT_TRUE(Print("lpt", job, secret).ok());
+    std::vector<TraceEntry> e = InOrder({
+        "OpenPort: TRUE",
+        "StartDocPort: printer \"P\", level 2, mode 1",
+        "StartDocPort: TRUE",
+        "EndDocPort: 22 bytes taken from the spooler",
+        "status text \"Sending...\"",
+        "connecting to \"127.0.0.1\" = 127.0.0.1 port 515",
+        "connected from local port 1023",
+        "receive-job command for queue \"busy\": the printer answered 1 (refused)",
+        "connection reset",
+        "attempt failed: the printer refused the queue (class 2, code 100)",
+        "waiting 3 s before the next try",
+        "connected from local port 1022",
+        "receive-job command for queue \"busy\": the printer answered 0",
+        "control file header \"",
+        "control file sent: the printer answered 0",
+        "data file header \"22 dfA",
+        "data file sent: the printer answered 0",
+        "connection closed",
+        "attempt succeeded",
+        "status text \"Deleting...\"",
+        "job reported to the spooler as sent to the printer",
+        "EndDocPort: TRUE",
+        "ClosePort",
+    });
+    ASSERT_EQ(e.size(), 23u);
+    EXPECT_EQ(e[11].ms - e[10].ms, 3000u) << "the wait, on the job's clock";
+    for (const TraceEntry &x : Entries()) {
+        EXPECT_EQ(x.port, "lpt");
+        bool portCall = x.message == "OpenPort: TRUE" || x.message == "ClosePort";
+        EXPECT_EQ(x.job, portCall ? "" : std::to_string(job)) << x.message;
+    }
+    EXPECT_EQ(TraceText().find(secret), std::string::npos) << "printer data is never traced";
+}
+
+TEST_F(TraceTest, UnreachablePrinterShowsEachConnectionTryAndTheWaitsBetween) {
+    ASSERT_TRUE(StartWithPorts({{"raw", 3, 9108}}));
+    SwitchTrace(1);
+    int waits = 0;
+    qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+        if (!s.select && s.ms == 1000 && ++waits == 3 + 6) Raw(9108);  // listens from the third try
+    });
+    ASSERT_TRUE(Print("raw", QueueJob("raw"), "data").ok());
+    std::vector<TraceEntry> e = InOrder({
+        "connecting to \"127.0.0.1\" = 127.0.0.1 port 9108",
+        "no connection from local port 1023 within a second",
+        "attempt failed: no connection to the printer (class 1, code 5)",
+        "waiting 3 s before the next try",
+        "no connection from local port 1022 within a second",
+        "waiting 6 s before the next try",
+        "connected from local port 1021",
+        "attempt succeeded",
+        "StartDocPort: TRUE",
+    });
+    ASSERT_EQ(e.size(), 9u);
+    EXPECT_EQ(e[4].ms - e[3].ms, 3000u + 1000u) << "the wait, then the one poll a connection has";
+    EXPECT_EQ(e[6].ms - e[5].ms, 6000u) << "the wait; a listening printer answers at once";
+}
+
+TEST_F(TraceTest, PauseAndResumeThenDeleteAreEachSeenByAJobCheck) {
+    ASSERT_TRUE(StartWithPorts({{"lpt", 1}}));
+    SwitchTrace(1);
+    const std::string error = "Cannot print(Network Error)";
+    for (DWORD command : {(DWORD)JOB_CONTROL_PAUSE, (DWORD)JOB_CONTROL_CANCEL}) {
+        DWORD job = QueueJob("lpt");
+        SetStatusAction([&](const StatusEvent &e) {
+            if (e.text == error && e.job == job) qvhost::ControlJob(job, command);
+        });
+        int holdPolls = 0;
+        qvhost::SetSleepHook([&](const qvhost::SleepRecord &s) {
+            qvhost::JobView v;
+            if (!s.select && s.ms == 1000 && qvhost::GetJob(job, &v) && v.statusText == "Paused" &&
+                ++holdPolls == 2) {
+                Lpd();
+                qvhost::ControlJob(job, JOB_CONTROL_RESUME);
+            }
+        });
+        ASSERT_TRUE(Print("lpt", job, "data").ended);
+        SetStatusAction(nullptr);
+        qvhost::SetSleepHook(nullptr);
+        lpd_.reset();
+    }
+    std::vector<TraceEntry> e = InOrder({
+        "attempt failed: no connection to the printer",
+        "status text \"Cannot print(Network Error)\"",
+        "waiting 3 s before the next try",
+        "job check: the user paused the job",
+        "holding the job until the user resumes or deletes it",
+        "status text \"Paused\"",
+        "hold ended: the user resumed the job; trying again at once",
+        "attempt succeeded",
+        "EndDocPort: TRUE",
+        // the second job: deleted in its first wait
+        "status text \"Cannot print(Network Error)\"",
+        "waiting 3 s before the next try",
+        "job check: the user is deleting the job",
+        "status text \"Deleting...\"",
+        "job reported to the spooler as sent to the printer",
+    });
+    ASSERT_EQ(e.size(), 14u);
+    EXPECT_EQ(e[6].ms - e[5].ms, 2000u) << "two one-second looks at the held job";
+    EXPECT_NE(e[0].job, e[13].job);
+}
+
+TEST_F(TraceTest, OffOrMissingWritesNothingAndAFileThatCannotBeWrittenChangesNothing) {
+    ASSERT_TRUE(StartWithLpdPort());
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "one").ok());
+    SwitchTrace(0);
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "two").ok());
+    EXPECT_FALSE(TraceExists()) << "off, and missing, mean no file";
+
+    SwitchTrace(1);
+    qvhost::FailFileCreate("qvlmrmon.log", true);
+    size_t before = Texts().size();
+    DWORD job = QueueJob("lpt");
+    PrintResult r = Print("lpt", job, "three");
+    qvhost::FailFileCreate("qvlmrmon.log", false);
+    EXPECT_EQ(r.Outcome(), "written, ended");
+    EXPECT_EQ(Texts(before), (std::vector<std::string>{"Sending...", "Deleting..."}));
+    EXPECT_EQ(Received(Lpd(), 3)[2].dataFile, "three");
+    EXPECT_FALSE(TraceExists());
+    ExpectNothingLeft();
+}
+
+TEST_F(TraceTest, AFullFileKeepsItsNewerHalfFromAWholeLine) {
+    ASSERT_TRUE(StartWithLpdPort());
+    SwitchTrace(1);
+    {
+        std::ofstream old(TracePath(), std::ios::binary);
+        for (int i = 0; i < 20000; ++i) old << "old line " << 100000 + i << "\r\n";  // 340,000 bytes
+    }
+    ASSERT_TRUE(Print("lpt", QueueJob("lpt"), "data").ok());
+    std::string text = TraceText();
+    EXPECT_LE(text.size(), 262144u);
+    EXPECT_GT(text.size(), 131072u);
+    EXPECT_EQ(text.compare(0, 9, "old line "), 0) << "starts at a whole line";
+    EXPECT_NE(text.find("old line 119999\r\n"), std::string::npos) << "the newest old lines stay";
+    EXPECT_EQ(text.find("old line 100000"), std::string::npos) << "the oldest go";
+    EXPECT_NE(text.find(": ClosePort\r\n"), std::string::npos);
+}
+
+}  // namespace
