@@ -64,14 +64,15 @@ add_custom_target(QVHELP ALL DEPENDS ${QVLMR_HLP})
 install(FILES ${QVLMR_HLP} DESTINATION .)
 
 # The texts of the kit in CRLF lines, as Notepad on Windows 95/98 shows them; every name 8.3.
-foreach(text README.TXT SAMPLE.REG)
+foreach(text README.TXT SAMPLE.REG TRACEON.REG TRACEOFF.REG)
   file(READ ${CMAKE_SOURCE_DIR}/docs/kit/${text} body)
   string(REPLACE "\n" "\r\n" body "${body}")
   file(WRITE ${CMAKE_BINARY_DIR}/kit/${text} "${body}")
   install(FILES ${CMAKE_BINARY_DIR}/kit/${text} DESTINATION .)
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/kit/README.TXT
-             ${CMAKE_SOURCE_DIR}/docs/kit/SAMPLE.REG)
+             ${CMAKE_SOURCE_DIR}/docs/kit/SAMPLE.REG ${CMAKE_SOURCE_DIR}/docs/kit/TRACEON.REG
+             ${CMAKE_SOURCE_DIR}/docs/kit/TRACEOFF.REG)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/win32/disk-images.cmake)
 set(CPACK_PACKAGE_NAME QVLMRMON)

@@ -194,6 +194,11 @@ void TestPrinter::WaitUntil(uint64_t at) {
     }
 }
 
+void TestPrinter::SetQueue(const std::string &name) {
+    std::lock_guard<std::mutex> lock(lock_);
+    onlyQueue_ = name;
+}
+
 void TestPrinter::SetRawOutput(const std::string &bytes) {
     std::lock_guard<std::mutex> l(lock_);
     rawOutput_ = bytes;
@@ -337,6 +342,10 @@ void TestPrinter::ServeLpd(PrinterSocket fd, Conversation &c, Misbehaviour m, si
     char buf[4096];
     if (!ReadLine(fd, c, &line) || line[0] != 2) return;
     c.queue = line.substr(1, line.size() - 2);
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (!onlyQueue_.empty() && c.queue != onlyQueue_) m = Misbehaviour::AnswerQueueWith1;
+    }
     if (m == Misbehaviour::NeverAnswerQueue || m == Misbehaviour::AnswerQueueWith1) {
         if (m == Misbehaviour::AnswerQueueWith1) Reply(fd, c, "\x01", 1);
         while (ReadSome(fd, c, buf, sizeof buf) > 0) {

@@ -67,8 +67,10 @@ class TestPrinter {
     // last set by SetMisbehaviour.
     void SetMisbehaviours(const std::vector<Misbehaviour> &next);
     void SetRawOutput(const std::string &bytes);  // sent back on each raw connection
-    void SetReading(bool on) { reading_ = on; }   // off: a stalled printer that reads nothing
-    bool Reading() const { return reading_; }     // false once a StallInDataFile stall began
+    // An LPD printer with this one queue answers 1 to any other, as BSD lpd does ("": any).
+    void SetQueue(const std::string &name);
+    void SetReading(bool on) { reading_ = on; }  // off: a stalled printer that reads nothing
+    bool Reading() const { return reading_; }    // false once a StallInDataFile stall began
     // A data file's header was read, or a raw connection began.
     bool DataStarted() const { return dataStarted_; }
     void SetResetOnClose(bool on) { resetOnClose_ = on; }  // end each connection with a reset
@@ -117,6 +119,7 @@ class TestPrinter {
     size_t sequenceStart_ = 0;
     size_t after_ = 0;
     std::string rawOutput_;
+    std::string onlyQueue_;
     Pace pace_;
     std::function<uint64_t()> clock_;
     uint64_t generation_ = 0;               // Settle calls so far

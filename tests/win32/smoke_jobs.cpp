@@ -171,6 +171,55 @@ void CheckOnePortOpenOnce(MONITOR &m) {
     }
 }
 
+void SwitchTrace(DWORD on) {
+    HKEY key;
+    std::string path = std::string(kMonitorKey) + "\\Config";
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "Trace", 0, REG_DWORD, (const BYTE *)&on, sizeof on);
+    RegCloseKey(key);
+}
+
+// The trace the series above left in the Windows folder: time-stamped CRLF lines of each
+// port's jobs, naming the LPD's answers, the network waits and the user's delete.
+void CheckTraceLeft() {
+    char windows[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string path = std::string(windows, length < MAX_PATH ? length : 0) + "\\QVLMRMON.LOG";
+    std::string text;
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        char buffer[65536];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
+        CloseHandle(file);
+    }
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = -1;
+    bool stamped = sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d ", &year, &month, &day, &hour, &minute,
+                          &second, &ms) == 7 &&
+                   year >= 2000 && ms >= 0;
+    size_t lines = 0;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
+    const char *needles[] = {"LPR1 job ",
+                             "receive-job command for queue \"lp\": the printer answered 0",
+                             "waiting 3 s before the next try",
+                             "SMOKE job ",
+                             "connected from local port 10",
+                             "job check: the user is deleting the job",
+                             "StartDocPort: TRUE"};
+    std::string missing;
+    for (const char *n : needles)
+        if (text.find(n) == std::string::npos) missing += std::string(" \"") + n + "\"";
+    Check(stamped && lines >= 100 && missing.empty(),
+          "trace on through Config\\Trace: %s holds %u time-stamped lines of the series (the LPD's answers, "
+          "the "
+          "waits, the user's delete)%s%s",
+          path.c_str(), (unsigned)lines, missing.empty() ? "" : "; missing:", missing.c_str());
+    DeleteFileA(path.c_str());
+}
+
 }  // namespace
 
 bool FindSpoolerStandIn() {
@@ -193,5 +242,8 @@ bool FindSpoolerStandIn() {
 
 void CheckJobs(MONITOR &m) {
     spooler.registerMonitor(m.pfnEnumPorts);
+    SwitchTrace(1);
     CheckOnePortOpenOnce(m);
+    SwitchTrace(0);
+    CheckTraceLeft();
 }

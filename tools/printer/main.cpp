@@ -20,7 +20,9 @@ void OnSignal(int) {
 
 int Usage() {
     fprintf(stderr,
-            "usage: qvlmr-printer (--lpd | --raw) [--port N] --dir DIR [--count N] [--rate BYTES]\n"
+            "usage: qvlmr-printer (--lpd | --raw) [--port N] --dir DIR [--count N] [--rate BYTES] [--queue "
+            "NAME]\n"
+            "  --queue: an LPD printer with this one queue, refusing any other (answer 1)\n"
             "  --rate: read at most BYTES a second, as a slow printer does\n");
     return 2;
 }
@@ -35,7 +37,7 @@ int main(int argc, char **argv) {
     bool lpd = false, raw = false;
     int port = 0;
     long count = 0, rate = 0;
-    std::string dir;
+    std::string dir, queue;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--lpd")
@@ -50,6 +52,8 @@ int main(int argc, char **argv) {
             count = atol(argv[++i]);
         else if (a == "--rate" && i + 1 < argc)
             rate = atol(argv[++i]);
+        else if (a == "--queue" && i + 1 < argc && argv[i + 1][0])
+            queue = argv[++i];
         else
             return Usage();
     }
@@ -59,6 +63,7 @@ int main(int argc, char **argv) {
     Pace pace;
     pace.bytesPerSecond = (size_t)rate;
     printer.SetPace(pace);
+    printer.SetQueue(queue);
     if (!printer.Start(port, lpd)) {
         fprintf(stderr, "qvlmr-printer: cannot listen on 127.0.0.1:%d\n", port);
         return 1;
