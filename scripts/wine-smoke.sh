@@ -41,13 +41,7 @@ if ! "$probe" --version >/dev/null 2>&1; then
   apt_private=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=- \
                -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache")
   mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/qemu"
-  # The Debian mirror this machine's apt already uses (deb822 .sources or one-line lists).
-  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '
-             /^URIs:/ {uri = $2} /^$/ {uri = ""}
-             /^Suites:/ {for (i = 2; i <= NF; i++) if ($i == "bookworm" && uri != "") {print uri; exit}}')
-  [ -n "$mirror" ] || mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | awk '
-             $1 == "deb" {f = 2; if ($f ~ /^\[/) {while (f < NF && $f !~ /\]$/) f++; f++}
-                          if ($(f + 1) == "bookworm") {print $f; exit}}')
+  mirror=$(scripts/debian-mirror.sh) || mirror=""
   [ -n "$mirror" ] || { say "SKIPPED: no Debian bookworm source in this machine's apt configuration"; exit 77; }
   echo "deb $mirror bookworm-backports main" >"$work/sources.list"
   if ! apt-get "${apt_private[@]}" update -qq >/dev/null 2>&1 ||
