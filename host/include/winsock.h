@@ -108,6 +108,7 @@ typedef struct WSAData {
 #define PF_INET AF_INET
 #define SOCK_STREAM 1
 #define IPPROTO_TCP 6
+#define TCP_NODELAY 0x0001
 #define INADDR_ANY ((u_long)0x00000000)
 #define INADDR_NONE 0xffffffff
 #define INADDR_LOOPBACK 0x7f000001

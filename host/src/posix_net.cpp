@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -69,6 +70,10 @@ int SetLinger(int fd, bool on, int seconds) {
 int SetReuseAddr(int fd, bool on) {
     int v = on ? 1 : 0;
     return Ret(setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &v, sizeof v));
+}
+int SetNoDelay(int fd, bool on) {
+    int v = on ? 1 : 0;
+    return Ret(setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v));
 }
 int SetNonBlocking(int fd, bool on) {
     int fl = fcntl(fd, F_GETFL);

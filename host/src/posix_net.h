@@ -19,6 +19,7 @@ long Recv(int fd, void *buf, size_t len, bool peek);
 int Shutdown(int fd, int how);  // 0 read, 1 write, 2 both
 int SetLinger(int fd, bool on, int seconds);
 int SetReuseAddr(int fd, bool on);
+int SetNoDelay(int fd, bool on);
 int SetNonBlocking(int fd, bool on);
 int Close(int fd);
 int PendingError(int fd);  // SO_ERROR, as a positive errno or 0

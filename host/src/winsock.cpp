@@ -201,6 +201,11 @@ int WSAAPI shutdown(SOCKET s, int how) {
 
 int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len) {
     if (!qvws::Known(s)) return Fail(WSAENOTSOCK);
+    if (level == IPPROTO_TCP && name == TCP_NODELAY) {
+        if (!value || len < 1) return Fail(WSAEFAULT);
+        int on = len >= 4 ? *(const int *)value : *value;
+        return Result(qvws::SetNoDelay(s, on != 0)) < 0 ? SOCKET_ERROR : 0;
+    }
     if (level != SOL_SOCKET) return Fail(10042); /* WSAENOPROTOOPT */
     if (name == SO_LINGER) {
         if (!value || len < (int)sizeof(struct linger)) return Fail(WSAEFAULT);

@@ -123,6 +123,10 @@ int SetReuseAddr(uintptr_t s, bool on) {
     int r = qvnet::SetReuseAddr((int)s, on);
     return r < 0 ? (int)Wsa(r) : 0;
 }
+int SetNoDelay(uintptr_t s, bool on) {
+    int r = qvnet::SetNoDelay((int)s, on);
+    return r < 0 ? (int)Wsa(r) : 0;
+}
 int SetNonBlocking(uintptr_t s, bool on) {
     int r = qvnet::SetNonBlocking((int)s, on);
     return r < 0 ? (int)Wsa(r) : 0;

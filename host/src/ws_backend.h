@@ -19,6 +19,7 @@ long Recv(uintptr_t s, void *buf, long len, bool peek);
 int Shutdown(uintptr_t s, int how);
 int SetLinger(uintptr_t s, bool on, int seconds);
 int SetReuseAddr(uintptr_t s, bool on);
+int SetNoDelay(uintptr_t s, bool on);
 int SetNonBlocking(uintptr_t s, bool on);
 int Close(uintptr_t s);
 
