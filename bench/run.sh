@@ -34,7 +34,10 @@ if [ -z "${QVLMR_BENCH_INSIDE:-}" ]; then
   fi
   exec env QVLMR_BENCH_INSIDE=1 unshare --net bash "$0" "${args[@]}"
 fi
-ip link set lo up
+# An Ethernet's MTU, as a printer is reached over a LAN: with loopback's 64 KiB segments a
+# sender's 8 KiB buffer (Winsock's) holds less than one, and each segment would wait for the
+# sink's delayed acknowledgement, a stall no LAN shows.
+ip link set lo up mtu 1500
 bin="$root/build/host-release"
 old="$root/build/baseline"
 work=$(mktemp -d /tmp/qvlmr-bench-XXXXXX)
@@ -74,7 +77,9 @@ client_command() {  # client doc
     qvlmr-mode*) echo "$bin/qvlmr print --printer PM${1#qvlmr-mode} $2" ;;
     before-mode*) echo "$old/qvlmr print --printer PM${1#before-mode} $2" ;;
     plain-socat) echo "socat -u FILE:$2 TCP:127.0.0.1:9100" ;;
-    cups-lpd-backend) [ -x $lpdbe ] && echo "env DEVICE_URI=lpd://127.0.0.1/q $lpdbe 1 root bench 1 '' $2" ;;
+    # from an unreserved port: its reserved ones would be the monitor's next, and one still
+    # closing would cost the next qvlmr run a second's skip to another
+    cups-lpd-backend) [ -x $lpdbe ] && echo "env DEVICE_URI=lpd://127.0.0.1/q?reserve=none $lpdbe 1 root bench 1 '' $2" ;;
     cups-socket-backend) [ -x $sockbe ] && echo "env DEVICE_URI=socket://127.0.0.1:9100 $sockbe 1 root bench 1 '' $2" ;;
   esac
 }

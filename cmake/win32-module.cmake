@@ -13,15 +13,30 @@ target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoi
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
 
+# The product's version is written once, in the monitor's resources; the setup program's
+# resources and the kit's name take it from there.
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/ui/qvlmrmon.rc QVLMR_RC_VERSION REGEX "^FILEVERSION |\"FileVersion\"")
+string(REGEX MATCH "FILEVERSION ([0-9, ]+)" _ "${QVLMR_RC_VERSION}")
+set(QVLMR_VERSION_NUMBERS "${CMAKE_MATCH_1}")
+string(REGEX MATCH "\"FileVersion\", \"([^\\\"]+)" _ "${QVLMR_RC_VERSION}")
+set(QVLMR_VERSION "${CMAKE_MATCH_1}")
+if(NOT QVLMR_VERSION OR NOT QVLMR_VERSION_NUMBERS)
+  message(FATAL_ERROR "no FILEVERSION and FileVersion in src/ui/qvlmrmon.rc")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/generated/qvsetup_version.h
+     "#define QVSETUP_VERSION_NUMBERS ${QVLMR_VERSION_NUMBERS}\n#define QVSETUP_VERSION_TEXT \"${QVLMR_VERSION}\\0\"\n")
+
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
-add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp)
+add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp
+               ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/tools/win32-setup/qvsetup.rc)
+target_include_directories(QVSETUP PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/tools/win32-setup)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
 target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
   -fno-asynchronous-unwind-tables -fno-stack-protector)
 target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
   -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
-target_link_libraries(QVSETUP PRIVATE winspool user32 kernel32 gcc)
+target_link_libraries(QVSETUP PRIVATE winspool advapi32 user32 kernel32 gcc)
 
 # The smoke test under Wine (scripts/wine-smoke.sh); none of it is installed.
 # QVSMOKE.EXE plays the spooler and its user; WINSPOOL.DRV and SPOOLSS.DLL stand in for the
@@ -64,18 +79,18 @@ add_custom_target(QVHELP ALL DEPENDS ${QVLMR_HLP})
 install(FILES ${QVLMR_HLP} DESTINATION .)
 
 # The texts of the kit in CRLF lines, as Notepad on Windows 95/98 shows them; every name 8.3.
-foreach(text README.TXT SAMPLE.REG TRACEON.REG TRACEOFF.REG)
+foreach(text README.TXT SAMPLE.TXT TRACEON.REG TRACEOFF.REG)
   file(READ ${CMAKE_SOURCE_DIR}/docs/kit/${text} body)
   string(REPLACE "\n" "\r\n" body "${body}")
   file(WRITE ${CMAKE_BINARY_DIR}/kit/${text} "${body}")
   install(FILES ${CMAKE_BINARY_DIR}/kit/${text} DESTINATION .)
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/kit/README.TXT
-             ${CMAKE_SOURCE_DIR}/docs/kit/SAMPLE.REG ${CMAKE_SOURCE_DIR}/docs/kit/TRACEON.REG
+             ${CMAKE_SOURCE_DIR}/docs/kit/SAMPLE.TXT ${CMAKE_SOURCE_DIR}/docs/kit/TRACEON.REG
              ${CMAKE_SOURCE_DIR}/docs/kit/TRACEOFF.REG)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/win32/disk-images.cmake)
 set(CPACK_PACKAGE_NAME QVLMRMON)
-set(CPACK_PACKAGE_VERSION 2.037e)
+set(CPACK_PACKAGE_VERSION ${QVLMR_VERSION})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)

@@ -92,7 +92,7 @@ grep -qE 'Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation' <<<"$dump" || {
 # under 8.3 names, the texts in CRLF lines of at most 79 columns of plain ASCII.
 kit_log=$(cmake --build --preset win32 --target package 2>&1) || { echo "$kit_log"; echo "FAIL: the package target"; fail=1; }
 kit=$(mktemp -d)
-names="QVLMRMON.DLL QVLMRMON.HLP QVSETUP.EXE README.TXT SAMPLE.REG TRACEOFF.REG TRACEON.REG"
+names="QVLMRMON.DLL QVLMRMON.HLP QVSETUP.EXE README.TXT SAMPLE.TXT TRACEOFF.REG TRACEON.REG"
 mkdir -p "$kit/zip" "$kit/floppy" "$kit/cd"
 unzip -q -o build/win32/QVLMRMON-*-win32.zip -d "$kit/zip" || fail=1
 [ "$(stat -c %s build/win32/QVLMRMON.IMG 2>/dev/null)" = 1474560 ] || { echo "FAIL: the floppy image is not 1,474,560 bytes"; fail=1; }
@@ -107,7 +107,7 @@ done
 # WinHelp reads a file that starts with its signature
 [ "$(head -c 4 "$kit/zip/QVLMRMON.HLP" | od -An -tx1 | tr -d ' \n')" = 3f5f0300 ] || { echo "FAIL: QVLMRMON.HLP is no WinHelp file"; fail=1; }
 cmp -s "$kit/zip/QVLMRMON.DLL" "$dll" || { echo "FAIL: the kit's DLL is not the one built"; fail=1; }
-for text in README.TXT SAMPLE.REG TRACEON.REG TRACEOFF.REG; do
+for text in README.TXT SAMPLE.TXT TRACEON.REG TRACEOFF.REG; do
   [ "$(grep -c $'\r$' "$kit/zip/$text")" = "$(wc -l <"$kit/zip/$text")" ] || { echo "FAIL: $text has lines without CR LF"; fail=1; }
 done
 LC_ALL=C grep -q $'[^\t\r -~]' "$kit/zip/README.TXT" && { echo "FAIL: README.TXT is not plain ASCII"; fail=1; }

@@ -79,8 +79,12 @@ cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev
 # the DLL into the SYSTEM folder and registers it (with the stand-in's AddMonitorA).
 cp build/win32/QVLMRMON.DLL build/win32/QVLMRMON.HLP build/win32/QVSETUP.EXE "$work/"
 cp build/win32/QVSMOKE.EXE build/win32/WINSPOOL.DRV build/win32/SPOOLSS.DLL "$work/"
-cat >"$work/smoke.reg" <<'EOF'
-REGEDIT4
+# The spooler's API where Windows keeps it, for QVSETUP.EXE run from the kit's other folders.
+cp build/win32/WINSPOOL.DRV build/win32/SPOOLSS.DLL "$WINEPREFIX/drive_c/windows/system32/"
+# The prefix reports Windows 95 (or QVLMR_WINE_VERSION, such as win98), so that Wine's
+# version-dependent answers are that system's.
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n' "${QVLMR_WINE_VERSION:-win95}" >"$work/smoke.reg"
+cat >>"$work/smoke.reg" <<'EOF'
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"

@@ -39,6 +39,9 @@ DWORD nextJobId = 1;
 MonitorEnumPortsFn monitorEnumPorts = nullptr;
 
 const char kEnvironment[] = "Windows 4.0";
+// Where Windows 95 keeps its printers, each a key with its "Port": every process of the
+// spooler's, QVSETUP.EXE's included, sees the same printers.
+const char kPrintersKey[] = "System\\CurrentControlSet\\control\\Print\\Printers";
 
 void MonitorKeyPath(char *path, int size, const char *name) {
     path[0] = 0;
@@ -77,6 +80,34 @@ int FindPrinter(const char *name) {
     for (int i = 0; name && i < printerCount; ++i)
         if (lstrcmpiA(printers[i].name, name) == 0) return i;
     return -1;
+}
+
+// A printer recorded in the registry uses one of the monitor's ports (the values of its
+// Ports key), compared without regard to case.
+bool PrinterUsesPortOf(const char *monitorPath) {
+    char portsPath[512];
+    lstrcpynA(portsPath, monitorPath, sizeof portsPath - 8);
+    lstrcatA(portsPath, "\\Ports");
+    HKEY printersKey, portsKey;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPrintersKey, 0, KEY_READ, &printersKey) != ERROR_SUCCESS)
+        return false;
+    bool used = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, portsPath, 0, KEY_READ, &portsKey) == ERROR_SUCCESS) {
+        char printer[kText];
+        for (DWORD i = 0; !used && RegEnumKeyA(printersKey, i, printer, sizeof printer) == ERROR_SUCCESS;
+             ++i) {
+            char port[kText] = {0};
+            DWORD size = sizeof port - 1;
+            HKEY one;
+            if (RegOpenKeyExA(printersKey, printer, 0, KEY_READ, &one) != ERROR_SUCCESS) continue;
+            if (RegQueryValueExA(one, "Port", nullptr, nullptr, (BYTE *)port, &size) == ERROR_SUCCESS)
+                used = RegQueryValueExA(portsKey, port, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+            RegCloseKey(one);
+        }
+        RegCloseKey(portsKey);
+    }
+    RegCloseKey(printersKey);
+    return used;
 }
 
 Job *FindJob(DWORD id) {
@@ -309,7 +340,30 @@ BOOL WINAPI QvAddPrinter(LPCSTR name, LPCSTR port) {
         Copy(printers[index].name, name);
     }
     Copy(printers[index].port, port);
+    char path[512];
+    lstrcpynA(path, kPrintersKey, sizeof path - kText - 2);
+    lstrcatA(path, "\\");
+    lstrcatA(path, printers[index].name);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return FALSE;
+    RegSetValueExA(key, "Port", 0, REG_SZ, (const BYTE *)printers[index].port,
+                   (DWORD)lstrlenA(printers[index].port) + 1);
+    RegCloseKey(key);
     return TRUE;
+}
+
+BOOL WINAPI QvDeletePrinter(LPCSTR name) {
+    Locked l;
+    if (!name || lstrlenA(name) >= kText) return FALSE;
+    char path[512];
+    lstrcpynA(path, kPrintersKey, sizeof path - kText - 2);
+    lstrcatA(path, "\\");
+    lstrcatA(path, name);
+    BOOL recorded = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS;
+    int index = FindPrinter(name);
+    if (index >= 0) printers[index] = printers[--printerCount];
+    return recorded || index >= 0;
 }
 
 DWORD WINAPI QvAddJob(LPCSTR printer, LPCSTR document) {
@@ -408,7 +462,8 @@ BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
     return TRUE;
 }
 
-// Removes the monitor's key with its ports; refused for a monitor that is not there.
+// Removes the monitor's key with its ports; refused for a monitor that is not there, and
+// while a printer prints to one of its ports.
 BOOL WINAPI DeleteMonitorA(LPSTR, LPSTR environment, LPSTR name) {
     if (!name) return Fail(ERROR_INVALID_PARAMETER);
     if (environment && lstrcmpiA(environment, kEnvironment) != 0) return Fail(ERROR_INVALID_ENVIRONMENT);
@@ -417,6 +472,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR, LPSTR environment, LPSTR name) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key)) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
     RegCloseKey(key);
+    if (PrinterUsesPortOf(path)) return Fail(ERROR_BUSY);
     return DeleteKeyTree(HKEY_LOCAL_MACHINE, path) ? TRUE : Fail(ERROR_ACCESS_DENIED);
 }
 

@@ -12,6 +12,8 @@ typedef BOOL(WINAPI *MonitorEnumPortsFn)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, L
 extern "C" {
 // A printer on a port; TRUE when added (or already there with that port).
 typedef BOOL(WINAPI *QvAddPrinterFn)(LPCSTR name, LPCSTR port);
+// Removes the printer (and its record in the registry); FALSE when there is none.
+typedef BOOL(WINAPI *QvDeletePrinterFn)(LPCSTR name);
 // Queues a job on the printer, marked printing as the spooler marks the job it feeds to the
 // monitor; its id, 0 when the printer does not exist.
 typedef DWORD(WINAPI *QvAddJobFn)(LPCSTR printer, LPCSTR document);

@@ -229,6 +229,11 @@ int main(int argc, char **argv) {
     CheckEnumeration(m);
     if (FindSpoolerStandIn()) CheckJobs(m);
     CheckDialogs(m);
+    dll = UpgradeWithSetup(dll);
+    init = dll ? (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx") : nullptr;
+    MONITOR upgraded;
+    memset(&upgraded, 0, sizeof upgraded);
+    if (init && init((LPSTR) "", &upgraded)) CheckPrintsAfterUpgrade(upgraded);
     RemoveWithSetup(dll);
     printf("%s: %d check(s) failed\n", Failures() ? "FAIL" : "DONE", Failures());
     return Failures() ? 1 : 0;

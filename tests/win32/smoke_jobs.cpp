@@ -240,6 +240,28 @@ bool FindSpoolerStandIn() {
     return found;
 }
 
+void CheckPrintsAfterUpgrade(MONITOR &m) {
+    spooler.registerMonitor(m.pfnEnumPorts);
+    spooler.addPrinter("Smoke Raw", "SMOKE");
+    TestPrinter printer;
+    printer.Start(9101, false);
+    std::string data = Bytes(100000, 77);
+    DWORD job = spooler.addJob("Smoke Raw", "after the upgrade");
+    HANDLE h = nullptr;
+    PrintResult r;
+    if (m.pfnOpenPort((LPSTR) "SMOKE", &h)) {
+        r = PrintOnOpenPort(m, h, "Smoke Raw", job, data);
+        m.pfnClosePort(h);
+    }
+    printer.WaitForConversations(1, 30000);
+    std::vector<Conversation> received = printer.Conversations();
+    Check(r.Outcome() == "written, ended" && received.size() == 1 && received[0].dataFile == data &&
+              spooler.sent(job),
+          "QVSETUP: the upgraded monitor prints: a document of %u bytes on port SMOKE received whole (%s)",
+          (unsigned)data.size(), r.Outcome().c_str());
+    printer.Stop();
+}
+
 void CheckJobs(MONITOR &m) {
     spooler.registerMonitor(m.pfnEnumPorts);
     SwitchTrace(1);

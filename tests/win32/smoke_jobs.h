@@ -11,5 +11,7 @@
 // false (with a FAIL line) when that is not the stand-in.
 bool FindSpoolerStandIn();
 void CheckJobs(MONITOR &m);
+// One raw document through a monitor started anew after an upgrade.
+void CheckPrintsAfterUpgrade(MONITOR &m);
 
 #endif

@@ -115,7 +115,9 @@ std::string WriteWinHelp(const std::string &title, const std::vector<HelpTopic> 
         headerData.push_back(t.title + '\0');
         characters += (uint32_t)t.text.size() + 1;
     }
-    // Each link's TOPICPOS: 12 (the block header) plus its place in the block.
+    // Each link's TOPICPOS: 12 (the block header) plus its place in the block. The topics
+    // end with a closing header link that holds no text: a reader stops at the link with no
+    // next one and shows nothing of it.
     std::vector<uint32_t> pos;
     size_t at = kBlockHeader;
     for (size_t i = 0; i < topics.size(); ++i) {
@@ -124,27 +126,34 @@ std::string WriteWinHelp(const std::string &title, const std::vector<HelpTopic> 
         pos.push_back((uint32_t)at);
         at += kLinkHeader + paraData1[i].size() + paraData2[i].size();
     }
+    const uint32_t closing = (uint32_t)at;
+    at += kLinkHeader + 28;
     if (at > kTopicBlock || topics.empty()) return "";
     std::string block;
-    Put32(block, pos.back());              // last topic link
+    Put32(block, kNone);                   // last topic link of an earlier block: none
     Put32(block, (uint32_t)kBlockHeader);  // first topic link
-    Put32(block, pos[pos.size() - 2]);     // last topic header
+    Put32(block, kNone);                   // last topic header of an earlier block: none
+    // A topic header: its size with its paragraphs, no browse sequence, its number, no
+    // non-scrolling region, where its scrolling region starts, the next topic.
+    auto topicHeader = [](size_t size, uint32_t number, uint32_t scroll, uint32_t next) {
+        std::string th;
+        Put32(th, (uint32_t)size);
+        Put32(th, kNone);
+        Put32(th, kNone);
+        Put32(th, number);
+        Put32(th, kNone);
+        Put32(th, scroll);
+        Put32(th, next);
+        return th;
+    };
     for (size_t i = 0; i < topics.size(); ++i) {
         uint32_t hdr = pos[2 * i], para = pos[2 * i + 1];
-        uint32_t prev = i ? pos[2 * i - 1] : kNone,
-                 nextTopic = i + 1 < topics.size() ? pos[2 * i + 2] : kNone;
-        std::string th;
-        Put32(th, (uint32_t)(2 * kLinkHeader + 28 + headerData[i].size() + paraData1[i].size() +
-                             paraData2[i].size()));
-        Put32(th, kNone);  // no browse sequence
-        Put32(th, kNone);
-        Put32(th, (uint32_t)i);  // topic number
-        Put32(th, kNone);        // no non-scrolling region
-        Put32(th, para);         // the scrolling region
-        Put32(th, nextTopic);
-        block += Link(2, th, headerData[i], prev, para);
+        uint32_t prev = i ? pos[2 * i - 1] : kNone, nextTopic = i + 1 < topics.size() ? pos[2 * i + 2] : closing;
+        size_t size = 2 * kLinkHeader + 28 + headerData[i].size() + paraData1[i].size() + paraData2[i].size();
+        block += Link(2, topicHeader(size, (uint32_t)i, para, nextTopic), headerData[i], prev, para);
         block += Link(0x20, paraData1[i], paraData2[i], hdr, nextTopic);
     }
+    block += Link(2, topicHeader(kLinkHeader + 28, (uint32_t)topics.size(), kNone, kNone), "", pos.back(), kNone);
     block.resize(kTopicBlock, '\0');
 
     std::string system;
