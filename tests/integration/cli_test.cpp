@@ -160,6 +160,32 @@ TEST_F(CliTest, AnotherProcessPausesResumesAndCancelsAJobBeingDelivered) {
                       HasSubstr(j + "job check: the user is deleting the job")));
 }
 
+// Two printers on one port take turns on it, one job at a time, as the Windows 95 spooler
+// sends them; another printer is added while they print.
+TEST_F(CliTest, PrintersSharingAPortTakeTurnsAndAPrinterIsAddedWhileTheyPrint) {
+    REQUIRE_RESERVED_PORTS();
+    OfficeOn("Lpt");
+    ASSERT_EQ(Tool({"printer", "add", "Lab", "--port", "lpt"}).status, 0);
+    Pace slow;
+    slow.bytesPerSecond = 1 << 20;
+    Lpd().SetPace(slow);
+    const std::string data = Bytes(200000, 9);
+    ToolProcess p =
+        StartTool(home_, {"print", "--printer", "Office,Lab", "--repeat", "3", Document("d.bin", data)});
+    ASSERT_NE(OfficeJob(), 0u);
+    EXPECT_EQ(Said({"printer", "add", "Hall", "--port", "LPT"}), "0: ") << "beside a running print";
+    ToolResult r = FinishTool(p);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<Conversation> c = Received(Lpd(), 6);
+    EXPECT_EQ(Lpd().Conversations().size(), 6u);
+    for (size_t i = 0; i < c.size(); ++i) {
+        EXPECT_TRUE(c[i].complete && c[i].dataFile == data) << i;
+        if (i) {
+            EXPECT_GE(c[i].startedAt, c[i - 1].endedAt) << "one connection at a time: " << i;
+        }
+    }
+}
+
 TEST_F(CliTest, AKilledPrintLeavesAnInterruptedJobThatTheNextSpoolerReleases) {
     REQUIRE_RESERVED_PORTS();
     DWORD job;

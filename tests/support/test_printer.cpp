@@ -209,6 +209,13 @@ std::vector<Conversation> TestPrinter::Conversations() {
     return conversations_;
 }
 
+std::vector<Conversation> TestPrinter::EndedConversations() {
+    std::lock_guard<std::mutex> l(lock_);
+    std::vector<Conversation> ended;
+    for (size_t index : endOrder_) ended.push_back(conversations_[index]);
+    return ended;
+}
+
 bool TestPrinter::WaitForConversations(size_t count, int timeoutMs) {
     std::unique_lock<std::mutex> l(lock_);
     return changed_.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return finished_ >= count; });
@@ -277,9 +284,11 @@ void TestPrinter::Serve(PrinterSocket fd, size_t index) {
         setsockopt(fd, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof hard);
     }
     CloseSocket(fd);
+    c.endedAt = Now();
     std::lock_guard<std::mutex> l(lock_);
     idleGeneration_[index] = kEnded;
     conversations_[index] = c;
+    endOrder_.push_back(index);
     ++finished_;
     changed_.notify_all();
 }

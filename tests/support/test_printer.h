@@ -32,6 +32,7 @@ struct Pace {
 struct Conversation {
     int sourcePort = 0;
     uint64_t startedAt = 0;     // on the printer's clock
+    uint64_t endedAt = 0;       // when the printer closed it
     std::string received;       // every byte, in order
     std::string queue;          // the receive-job command's queue
     std::string controlHeader;  // "\x02<count> <name>\n"
@@ -80,7 +81,8 @@ class TestPrinter {
     // After the clock has moved on: returns once every connection has read and answered
     // all that the new time allows, or waits for bytes the client has not sent (at most ms).
     void Settle(int ms = 500);
-    std::vector<Conversation> Conversations();
+    std::vector<Conversation> Conversations();       // in the order they began; ongoing ones too
+    std::vector<Conversation> EndedConversations();  // those that ended, in that order
     bool WaitForConversations(size_t count, int timeoutMs);
 
   private:
@@ -114,6 +116,7 @@ class TestPrinter {
     std::condition_variable changed_;
     std::vector<Conversation> conversations_;
     size_t finished_ = 0;
+    std::vector<size_t> endOrder_;
     Misbehaviour misbehaviour_ = Misbehaviour::None;
     std::vector<Misbehaviour> sequence_;
     size_t sequenceStart_ = 0;

@@ -75,7 +75,9 @@ int main(int argc, char **argv) {
     size_t saved = 0;
     while (!g_stop && (count == 0 || (long)saved < count)) {
         if (!printer.WaitForConversations(saved + 1, 200)) continue;
-        std::vector<Conversation> all = printer.Conversations();
+        // Each job once its own connection has ended, whole: with overlapping connections
+        // one that began earlier may still be receiving.
+        std::vector<Conversation> all = printer.EndedConversations();
         while (saved < all.size()) {
             const Conversation &c = all[saved++];
             std::string base = dir + "/job-" + std::to_string(saved);

@@ -267,25 +267,38 @@ int CmdPrint(Args &args) {
     qvhost::SetStatusHook([](DWORD id, const std::string &text) { ShowStatus(id, text); });
 
     std::vector<int> results(jobs.size(), 0);
-    // Each printer's port is opened once for all its jobs and closed after the last, as the
-    // Windows 95 spooler keeps a port open from its start to its end.
-    auto runPrinter = [&](size_t i) {
+    // The Windows 95 spooler sends one job at a time to a port and keeps the port open from
+    // its start to its end: one thread per port opens it once, and the printers on it take
+    // turns, a job each, until each has had its jobs.
+    std::vector<std::vector<size_t>> ports;
+    for (size_t i = 0; i < jobs.size(); ++i) {
         jobs[i].monitor = monitor;
+        auto same = std::find_if(ports.begin(), ports.end(), [&](const std::vector<size_t> &p) {
+            return lstrcmpiA(jobs[p[0]].port.c_str(), jobs[i].port.c_str()) == 0;
+        });
+        if (same == ports.end())
+            ports.push_back({i});
+        else
+            same->push_back(i);
+    }
+    auto runPort = [&](const std::vector<size_t> &printersOnPort) {
         HANDLE portHandle = nullptr;
-        if (!monitor->pfnOpenPort((LPSTR)jobs[i].port.c_str(), &portHandle)) portHandle = nullptr;
-        for (unsigned long long n = 0; n < repeat; ++n) {
-            int fd = file == "-" ? 0 : open(file.c_str(), O_RDONLY | O_CLOEXEC);
-            int status = fd < 0 ? Fail("cannot read " + file) : PrintOne(jobs[i], portHandle, fd);
-            if (fd > 0) close(fd);
-            if (status) results[i] = status;
-        }
+        if (!monitor->pfnOpenPort((LPSTR)jobs[printersOnPort[0]].port.c_str(), &portHandle))
+            portHandle = nullptr;
+        for (unsigned long long n = 0; n < repeat; ++n)
+            for (size_t i : printersOnPort) {
+                int fd = file == "-" ? 0 : open(file.c_str(), O_RDONLY | O_CLOEXEC);
+                int status = fd < 0 ? Fail("cannot read " + file) : PrintOne(jobs[i], portHandle, fd);
+                if (fd > 0) close(fd);
+                if (status) results[i] = status;
+            }
         if (portHandle) monitor->pfnClosePort(portHandle);
     };
-    if (jobs.size() == 1) {
-        runPrinter(0);
+    if (ports.size() == 1) {
+        runPort(ports[0]);
     } else {
         std::vector<std::thread> threads;
-        for (size_t i = 0; i < jobs.size(); ++i) threads.emplace_back(runPrinter, i);
+        for (const std::vector<size_t> &p : ports) threads.emplace_back(runPort, std::cref(p));
         for (std::thread &t : threads) t.join();
     }
     qvhost::SetStatusHook(nullptr);
