@@ -41,6 +41,22 @@ typedef struct _PRINTER_INFO_2A {
     DWORD AveragePPM;
 } PRINTER_INFO_2A, *LPPRINTER_INFO_2A;
 
+typedef struct _JOB_INFO_1A {
+    DWORD JobId;
+    LPSTR pPrinterName;
+    LPSTR pMachineName;
+    LPSTR pUserName;
+    LPSTR pDocument;
+    LPSTR pDatatype;
+    LPSTR pStatus;
+    DWORD Status;
+    DWORD Priority;
+    DWORD Position;
+    DWORD TotalPages;
+    DWORD PagesPrinted;
+    SYSTEMTIME Submitted;
+} JOB_INFO_1A;
+
 typedef struct _JOB_INFO_2A {
     DWORD JobId;
     LPSTR pPrinterName;

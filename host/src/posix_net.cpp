@@ -30,9 +30,11 @@ sockaddr_in Addr(uint32_t addrNet, uint16_t portNet) {
 int Socket() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return Ret(fd);
-    // Winsock's send buffer is 8 KiB and does not grow; Linux would let a loopback send
-    // buffer grow to megabytes, so a slow printer would keep whole documents from ever
-    // making a send wait.
+    // Winsock's documented default send buffer is 8 KiB, and it does not grow. Linux doubles
+    // the value set for its own accounting, of which the data take about half; how many bytes
+    // exactly Windows 95 takes before a send would block is not known here (README.md).
+    // Left alone, Linux would let a loopback send buffer grow to megabytes, so a slow
+    // printer would keep whole documents from ever making a send wait.
     int winsockSendBuffer = 8192;
     setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &winsockSendBuffer, sizeof winsockSendBuffer);
     return fd;

@@ -1,5 +1,6 @@
 // Spooler (WINSPOOL): printers and jobs in the shared database, so another process can
 // pause, resume or cancel a job that this one is delivering.
+#include "../common/spooler_core.h"
 #include "host_db.h"
 #include "host_internal.h"
 
@@ -27,26 +28,6 @@ std::function<void(DWORD, DWORD)> g_jobQueryHook;
 PrinterObj *AsPrinter(HANDLE h) {
     PrinterObj *p = (PrinterObj *)h;
     return p && h != INVALID_HANDLE_VALUE && p->magic == kPrinterMagic ? p : nullptr;
-}
-
-// Packs fixed records from the buffer's start and their strings from its end.
-class Packer {
-  public:
-    Packer(LPBYTE buf, DWORD size) : end_(buf ? buf + size : nullptr) {}
-    LPSTR Put(const std::string &s) {
-        end_ -= s.size() + 1;
-        memcpy(end_, s.c_str(), s.size() + 1);
-        return (LPSTR)end_;
-    }
-
-  private:
-    LPBYTE end_;
-};
-
-size_t Strs(std::initializer_list<const std::string *> list) {
-    size_t n = 0;
-    for (const std::string *s : list) n += s->size() + 1;
-    return n;
 }
 
 struct JobRow {
@@ -100,36 +81,24 @@ std::vector<JobRow> QueryJobs(const char *where, const std::string &arg, long lo
     return out;
 }
 
-const std::string kRaw = "RAW", kProc = "WinPrint", kDriver = "Generic / Text Only";
+const char kDriver[] = "Generic / Text Only";
 
-size_t JobSize(const JobRow &j) {
-    return sizeof(JOB_INFO_2A) +
-           Strs({&j.printer, &j.machine, &j.user, &j.document, &j.user, &kRaw, &kProc, &kDriver,
-                 &j.statusText}) +
-           1;
-}
-
-void FillJob(const JobRow &j, JOB_INFO_2A *out, Packer &pk, DWORD position) {
-    memset(out, 0, sizeof *out);
-    out->JobId = j.id;
-    out->pPrinterName = pk.Put(j.printer);
-    out->pMachineName = pk.Put(j.machine);
-    out->pUserName = pk.Put(j.user);
-    out->pDocument = pk.Put(j.document);
-    out->pNotifyName = pk.Put(j.user);
-    out->pDatatype = pk.Put(kRaw);
-    out->pPrintProcessor = pk.Put(kProc);
-    out->pParameters = pk.Put("");
-    out->pDriverName = pk.Put(kDriver);
-    out->pStatus = j.statusText.empty() ? nullptr : pk.Put(j.statusText);
-    out->Status = j.status;
-    out->Priority = 1;
-    out->Position = position;
+JobFields Fields(const JobRow &j) {
+    JobFields f = {};
+    f.id = j.id;
+    f.status = j.status;
+    f.printer = j.printer.c_str();
+    f.machine = j.machine.c_str();
+    f.user = j.user.c_str();
+    f.document = j.document.c_str();
+    f.driver = kDriver;
+    f.statusText = j.statusText.c_str();
     time_t t = (time_t)j.submitted;
     struct tm tm;
     gmtime_r(&t, &tm);
-    out->Submitted = {(WORD)(tm.tm_year + 1900), (WORD)(tm.tm_mon + 1), (WORD)tm.tm_wday, (WORD)tm.tm_mday,
-                      (WORD)tm.tm_hour,          (WORD)tm.tm_min,       (WORD)tm.tm_sec,  0};
+    f.submitted = {(WORD)(tm.tm_year + 1900), (WORD)(tm.tm_mon + 1), (WORD)tm.tm_wday, (WORD)tm.tm_mday,
+                   (WORD)tm.tm_hour,          (WORD)tm.tm_min,       (WORD)tm.tm_sec,  0};
+    return f;
 }
 
 bool Fail(DWORD code) {
@@ -218,19 +187,17 @@ bool GetJob(DWORD id, JobView *out) {
 }
 
 bool ControlJob(DWORD id, DWORD command) {
+    JobChange change;
+    if (!JobCommandChange(command, &change)) return false;
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
-    const char *sql = nullptr;
-    switch (command) {
-        case JOB_CONTROL_PAUSE: sql = "UPDATE jobs SET status = status | 1 WHERE id = ?"; break;
-        case JOB_CONTROL_RESUME: sql = "UPDATE jobs SET status = status & ~1 WHERE id = ?"; break;
-        case JOB_CONTROL_CANCEL:
-        case JOB_CONTROL_DELETE: sql = "UPDATE jobs SET status = status | 4 WHERE id = ?"; break;
-        case JOB_CONTROL_RESTART: sql = "UPDATE jobs SET status = status & ~2 WHERE id = ?"; break;
-        case JOB_CONTROL_SENT_TO_PRINTER: sql = "DELETE FROM jobs WHERE id = ?"; break;
-        default: return false;
+    if (change.leavesQueue) {
+        Stmt s("DELETE FROM jobs WHERE id = ?");
+        s.Bind(1, (long long)id);
+        return s.Run() && sqlite3_changes(Db()) > 0;
     }
-    Stmt s(sql);
-    s.Bind(1, (long long)id);
+    // One statement, so that another process's change between a read and a write is kept.
+    Stmt s("UPDATE jobs SET status = (status | ?) & ~? WHERE id = ?");
+    s.Bind(1, (long long)change.set).Bind(2, (long long)change.clear).Bind(3, (long long)id);
     return s.Run() && sqlite3_changes(Db()) > 0;
 }
 
@@ -239,26 +206,27 @@ bool SetJobStatusBits(DWORD id, DWORD set, DWORD clear) {
     // The process that marks a job printing is the one delivering it.
     Stmt s(
         "UPDATE jobs SET status = (status | ?1) & ~?2,"
-        " owner_pid = CASE WHEN ?1 & 16 THEN ?4 WHEN ?2 & 16 THEN 0 ELSE owner_pid END,"
-        " owner_start = CASE WHEN ?1 & 16 THEN ?5 WHEN ?2 & 16 THEN 0 ELSE owner_start END WHERE id = ?3");
+        " owner_pid = CASE WHEN ?1 & ?6 THEN ?4 WHEN ?2 & ?6 THEN 0 ELSE owner_pid END,"
+        " owner_start = CASE WHEN ?1 & ?6 THEN ?5 WHEN ?2 & ?6 THEN 0 ELSE owner_start END WHERE id = ?3");
     long long self = (long long)getpid();
     s.Bind(1, (long long)set)
         .Bind(2, (long long)clear)
         .Bind(3, (long long)id)
         .Bind(4, self)
-        .Bind(5, ProcessStart(self));
+        .Bind(5, ProcessStart(self))
+        .Bind(6, (long long)JOB_STATUS_PRINTING);
     return s.Run() && sqlite3_changes(Db()) > 0;
 }
 
 std::vector<DWORD> RecoverInterruptedJobs() {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
     std::vector<DWORD> recovered;
-    for (const JobRow &r : QueryJobs("WHERE status & 16", ""))
+    for (const JobRow &r : QueryJobs("WHERE status & ?", std::to_string(JOB_STATUS_PRINTING)))
         if (Interrupted(r)) {
             Stmt s(
-                "UPDATE jobs SET status = status & ~16, status_text = '', owner_pid = 0, owner_start = 0"
+                "UPDATE jobs SET status = status & ~?, status_text = '', owner_pid = 0, owner_start = 0"
                 " WHERE id = ? AND owner_pid = ?");
-            s.Bind(1, (long long)r.id).Bind(2, r.ownerPid);
+            s.Bind(1, (long long)JOB_STATUS_PRINTING).Bind(2, (long long)r.id).Bind(3, r.ownerPid);
             if (s.Run() && sqlite3_changes(Db()) > 0) recovered.push_back(r.id);
         }
     return recovered;
@@ -330,11 +298,8 @@ BOOL WINAPI GetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD 
     std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(jobId));
     if (rows.empty() || lstrcmpiA(rows[0].printer.c_str(), p->name.c_str()) != 0)
         return Fail(ERROR_INVALID_PARAMETER);
-    DWORD need = (DWORD)JobSize(rows[0]);
-    if (needed) *needed = need;
-    if (!job || size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk(job, size);
-    FillJob(rows[0], (JOB_INFO_2A *)job, pk, 0);
+    JobFields fields = Fields(rows[0]);
+    if (!PackJobRecords(&fields, 1, (DWORD)-1, job, size, needed, nullptr)) return FALSE;
     std::function<void(DWORD, DWORD)> hook;
     {
         std::lock_guard<std::mutex> hl(g_hookLock);
@@ -352,13 +317,13 @@ BOOL WINAPI SetJobA(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD 
     std::vector<JobRow> rows = QueryJobs("WHERE id = ?", std::to_string(jobId));
     if (rows.empty() || lstrcmpiA(rows[0].printer.c_str(), p->name.c_str()) != 0)
         return Fail(ERROR_INVALID_PARAMETER);
+    const char *text = nullptr;
+    if (!SetJobStatusText(level, job, &text))
+        return Fail(level > 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
     if (level == 0) {
         if (!ControlJob(jobId, command)) return Fail(ERROR_INVALID_PARAMETER);
         return TRUE;
     }
-    if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
-    if (!job) return Fail(ERROR_INVALID_PARAMETER);
-    LPSTR text = level == 2 ? ((JOB_INFO_2A *)job)->pStatus : nullptr;
     std::string status = text ? std::string(text, strnlen(text, 1024)) : "";
     Stmt s("UPDATE jobs SET status_text = ? WHERE id = ?");
     s.Bind(1, status).Bind(2, (long long)jobId);
@@ -381,16 +346,9 @@ BOOL WINAPI EnumJobsA(HANDLE printer, DWORD firstJob, DWORD count, DWORD level, 
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
     std::vector<JobRow> rows = QueryJobs("WHERE printer = ?", p->name, firstJob, count);
-    size_t need = 0;
-    for (const JobRow &r : rows) need += JobSize(r);
-    if (needed) *needed = (DWORD)need;
-    if (returned) *returned = 0;
-    if (size < need || (!jobs && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk(jobs, size);
-    for (size_t i = 0; i < rows.size(); ++i)
-        FillJob(rows[i], (JOB_INFO_2A *)jobs + i, pk, firstJob + (DWORD)i + 1);
-    if (returned) *returned = (DWORD)rows.size();
-    return TRUE;
+    std::vector<JobFields> fields;
+    for (const JobRow &r : rows) fields.push_back(Fields(r));
+    return PackJobRecords(fields.data(), (DWORD)fields.size(), firstJob, jobs, size, needed, returned);
 }
 
 BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWORD size, LPDWORD needed,
@@ -403,70 +361,27 @@ BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE printers, DWOR
         return TRUE;
     }
     std::vector<PrinterView> list = Printers();
-    static const std::string empty, driver = "Generic / Text Only", proc = "WinPrint", raw = "RAW";
-    size_t need = 0;
+    std::vector<PrinterFields> fields;
     for (const PrinterView &v : list)
-        need += sizeof(PRINTER_INFO_2A) + Strs({&v.name, &v.port, &driver, &proc, &raw});
-    if (needed) *needed = (DWORD)need;
-    if (returned) *returned = 0;
-    if (size < need || (!printers && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk(printers, size);
-    for (size_t i = 0; i < list.size(); ++i) {
-        PRINTER_INFO_2A *pi = (PRINTER_INFO_2A *)printers + i;
-        memset(pi, 0, sizeof *pi);
-        pi->pPrinterName = pk.Put(list[i].name);
-        pi->pPortName = pk.Put(list[i].port);
-        pi->pDriverName = pk.Put(driver);
-        pi->pPrintProcessor = pk.Put(proc);
-        pi->pDatatype = pk.Put(raw);
-        pi->Status = list[i].status;
-        pi->cJobs = list[i].jobs;
-    }
-    if (returned) *returned = (DWORD)list.size();
-    return TRUE;
+        fields.push_back({v.name.c_str(), v.port.c_str(), kDriver, v.status, v.jobs});
+    return PackPrinterRecords(fields.data(), (DWORD)fields.size(), printers, size, needed, returned);
 }
 
 BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed, LPDWORD returned) {
     if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
-    struct Entry {
-        std::string name, monitor, description;
-    };
-    std::vector<Entry> all = {{"LPT1:", "Local Port", "Local Port"},
-                              {"COM1:", "Local Port", "Local Port"},
-                              {"FILE:", "Local Port", "Local Port"}};
+    std::vector<PortFields> all(kBuiltInPorts, kBuiltInPorts + kBuiltInPortCount);
+    std::vector<std::vector<BYTE>> lists;  // the monitors' records, which the fields point into
     for (EnumPortsFn fn : LoadedMonitors()) {
         DWORD need = 0, count = 0;
-        fn(nullptr, 2, nullptr, 0, &need, &count);
+        fn(nullptr, MONITOR_PORTS_LEVEL, nullptr, 0, &need, &count);
         if (!need) continue;
-        std::vector<BYTE> buf(need);
-        if (!fn(nullptr, 2, buf.data(), need, &need, &count)) continue;
-        PORT_INFO_2A *pi = (PORT_INFO_2A *)buf.data();
+        lists.emplace_back(need);
+        if (!fn(nullptr, MONITOR_PORTS_LEVEL, lists.back().data(), need, &need, &count)) continue;
+        PORT_INFO_2A *pi = (PORT_INFO_2A *)lists.back().data();
         for (DWORD i = 0; i < count; ++i)
-            all.push_back({pi[i].pPortName ? pi[i].pPortName : "",
-                           pi[i].pMonitorName ? pi[i].pMonitorName : "",
-                           pi[i].pDescription ? pi[i].pDescription : ""});
+            all.push_back({pi[i].pPortName, pi[i].pMonitorName, pi[i].pDescription});
     }
-    size_t need = 0;
-    for (const Entry &e : all)
-        need += level == 1 ? sizeof(PORT_INFO_1A) + e.name.size() + 1
-                           : sizeof(PORT_INFO_2A) + Strs({&e.name, &e.monitor, &e.description});
-    if (needed) *needed = (DWORD)need;
-    if (size < need || (!ports && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk(ports, size);
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (level == 1) {
-            ((PORT_INFO_1A *)ports)[i].pName = pk.Put(all[i].name);
-        } else {
-            PORT_INFO_2A *pi = (PORT_INFO_2A *)ports + i;
-            pi->pPortName = pk.Put(all[i].name);
-            pi->pMonitorName = pk.Put(all[i].monitor);
-            pi->pDescription = pk.Put(all[i].description);
-            pi->fPortType = PORT_TYPE_WRITE;
-            pi->Reserved = 0;
-        }
-    }
-    if (returned) *returned = (DWORD)all.size();
-    return TRUE;
+    return PackPortRecords(level, all.data(), (DWORD)all.size(), ports, size, needed, returned);
 }
 
 }  // extern "C"

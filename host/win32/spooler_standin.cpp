@@ -6,6 +6,8 @@
 // through the control calls of spooler_standin.h.
 #include "spooler_standin.h"
 
+#include "../common/spooler_core.h"
+
 #include <winspool.h>
 
 #include <string.h>
@@ -39,6 +41,7 @@ DWORD nextJobId = 1;
 MonitorEnumPortsFn monitorEnumPorts = nullptr;
 
 const char kEnvironment[] = "Windows 4.0";
+const char kDriver[] = "QV Smoke Driver";
 // Where Windows 95 keeps its printers, each a key with its "Port": every process of the
 // spooler's, QVSETUP.EXE's included, sees the same printers.
 const char kPrintersKey[] = "System\\CurrentControlSet\\control\\Print\\Printers";
@@ -121,52 +124,25 @@ int HandlePrinter(HANDLE h) {
     return p && p->magic == kPrinterMagic ? p->printer : -1;
 }
 
-// Fills records from the front of a buffer and their texts from its back.
-struct Packer {
-    LPBYTE end;
-    LPSTR Put(const char *text) {
-        DWORD n = (DWORD)lstrlenA(text) + 1;
-        end -= n;
-        memcpy(end, text, n);
-        return (LPSTR)end;
-    }
-};
-
-DWORD Texts(const char *a, const char *b, const char *c, const char *d) {
-    return (DWORD)(lstrlenA(a) + lstrlenA(b) + lstrlenA(c) + lstrlenA(d) + 4);
-}
-
-DWORD JobSize(const Job &j) {
-    return sizeof(JOB_INFO_2A) + Texts(j.printer, j.document, j.statusText, "RAW") +
-           Texts("QVSMOKE", "user", "WinPrint", "");
-}
-
-void FillJob(const Job &j, JOB_INFO_2A *out, Packer &pk, DWORD position) {
-    memset(out, 0, sizeof *out);
-    out->JobId = j.id;
-    out->pPrinterName = pk.Put(j.printer);
-    out->pMachineName = pk.Put("QVSMOKE");
-    out->pUserName = pk.Put("user");
-    out->pDocument = pk.Put(j.document);
-    out->pDatatype = pk.Put("RAW");
-    out->pPrintProcessor = pk.Put("WinPrint");
-    out->pParameters = pk.Put("");
-    out->pStatus = j.statusText[0] ? pk.Put(j.statusText) : nullptr;
-    out->Status = j.status;
-    out->Priority = 1;
-    out->Position = position;
+JobFields Fields(const Job &j) {
+    JobFields f = {};
+    f.id = j.id;
+    f.status = j.status;
+    f.printer = j.printer;
+    f.machine = "QVSMOKE";
+    f.user = "user";
+    f.document = j.document;
+    f.driver = kDriver;
+    f.statusText = j.statusText;
+    return f;
 }
 
 bool Control(Job *job, DWORD command) {
-    switch (command) {
-        case JOB_CONTROL_PAUSE: job->status |= JOB_STATUS_PAUSED; return true;
-        case JOB_CONTROL_RESUME: job->status &= ~(DWORD)JOB_STATUS_PAUSED; return true;
-        case JOB_CONTROL_CANCEL:
-        case JOB_CONTROL_DELETE: job->status |= JOB_STATUS_DELETING; return true;
-        case JOB_CONTROL_RESTART: return true;
-        case JOB_CONTROL_SENT_TO_PRINTER: job->sent = true; return true;
-        default: return false;
-    }
+    JobChange change;
+    if (!JobCommandChange(command, &change)) return false;
+    job->status = (job->status | change.set) & ~change.clear;
+    if (change.leavesQueue) job->sent = true;
+    return true;
 }
 
 }  // namespace
@@ -207,12 +183,8 @@ BOOL WINAPI GetJobA(HANDLE printer, DWORD id, DWORD level, LPBYTE buffer, DWORD 
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
     Job *job = FindJob(id);
     if (!job || lstrcmpiA(job->printer, printers[p].name) != 0) return Fail(ERROR_INVALID_PARAMETER);
-    DWORD need = JobSize(*job);
-    if (needed) *needed = need;
-    if (!buffer || size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk = {buffer + size};
-    FillJob(*job, (JOB_INFO_2A *)buffer, pk, 0);
-    return TRUE;
+    JobFields fields = Fields(*job);
+    return PackJobRecords(&fields, 1, (DWORD)-1, buffer, size, needed, nullptr);
 }
 
 BOOL WINAPI SetJobA(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD command) {
@@ -221,16 +193,15 @@ BOOL WINAPI SetJobA(HANDLE printer, DWORD id, DWORD level, LPBYTE info, DWORD co
     if (p < 0) return Fail(ERROR_INVALID_HANDLE);
     Job *job = FindJob(id);
     if (!job || lstrcmpiA(job->printer, printers[p].name) != 0) return Fail(ERROR_INVALID_PARAMETER);
-    if (level == 2) {
-        if (!info) return Fail(ERROR_INVALID_PARAMETER);
-        // Of a level-2 record the spooler takes the status text (and not the status word).
-        const char *text = ((JOB_INFO_2A *)info)->pStatus;
+    const char *text = nullptr;
+    if (!SetJobStatusText(level, info, &text))
+        return Fail(level > 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+    if (level != 0) {
+        // Of a record the spooler takes the status text (and not the status word).
         Copy(job->statusText, text);
         if (job->texts < kMaxTexts &&
             (job->texts == 0 || lstrcmpA(job->history[job->texts - 1], job->statusText)))
             Copy(job->history[job->texts++], job->statusText);
-    } else if (level != 0) {
-        return Fail(ERROR_INVALID_LEVEL);
     }
     if (command && !Control(job, command)) return Fail(ERROR_INVALID_PARAMETER);
     return TRUE;
@@ -242,21 +213,13 @@ BOOL WINAPI EnumJobsA(HANDLE printer, DWORD first, DWORD count, DWORD level, LPB
     int p = HandlePrinter(printer);
     if (p < 0) return Fail(ERROR_INVALID_HANDLE);
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
-    Job *listed[kMaxJobs];
+    JobFields listed[kMaxJobs];
     DWORD n = 0, position = 0;
     for (int i = 0; i < jobCount; ++i) {
         if (jobs[i].sent || lstrcmpiA(jobs[i].printer, printers[p].name) != 0) continue;
-        if (position++ >= first && n < count) listed[n++] = &jobs[i];
+        if (position++ >= first && n < count) listed[n++] = Fields(jobs[i]);
     }
-    DWORD need = 0;
-    for (DWORD i = 0; i < n; ++i) need += JobSize(*listed[i]);
-    if (needed) *needed = need;
-    if (returned) *returned = 0;
-    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk = {buffer + size};
-    for (DWORD i = 0; i < n; ++i) FillJob(*listed[i], (JOB_INFO_2A *)buffer + i, pk, first + i + 1);
-    if (returned) *returned = n;
-    return TRUE;
+    return PackJobRecords(listed, n, first, buffer, size, needed, returned);
 }
 
 BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
@@ -264,69 +227,38 @@ BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE buffer, DWORD 
     Locked l;
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
     int n = flags & PRINTER_ENUM_LOCAL ? printerCount : 0;
-    DWORD need = 0;
-    for (int i = 0; i < n; ++i)
-        need += sizeof(PRINTER_INFO_2A) +
-                Texts(printers[i].name, printers[i].port, "QV Smoke Driver", "RAW") +
-                Texts("WinPrint", "", "", "");
-    if (needed) *needed = need;
-    if (returned) *returned = 0;
-    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk = {buffer + size};
+    PrinterFields listed[kMaxPrinters];
     for (int i = 0; i < n; ++i) {
-        PRINTER_INFO_2A *pi = (PRINTER_INFO_2A *)buffer + i;
-        memset(pi, 0, sizeof *pi);
-        pi->pPrinterName = pk.Put(printers[i].name);
-        pi->pPortName = pk.Put(printers[i].port);
-        pi->pDriverName = pk.Put("QV Smoke Driver");
-        pi->pPrintProcessor = pk.Put("WinPrint");
-        pi->pDatatype = pk.Put("RAW");
+        listed[i] = {printers[i].name, printers[i].port, kDriver, 0, 0};
         for (int j = 0; j < jobCount; ++j)
-            if (!jobs[j].sent && lstrcmpiA(jobs[j].printer, printers[i].name) == 0) ++pi->cJobs;
+            if (!jobs[j].sent && lstrcmpiA(jobs[j].printer, printers[i].name) == 0) ++listed[i].jobs;
     }
-    if (returned) *returned = (DWORD)n;
-    return TRUE;
+    return PackPrinterRecords(listed, (DWORD)n, buffer, size, needed, returned);
 }
 
 // The ports of every monitor: the built-in ones, then the loaded monitor's (what SPOOLSS.DLL's
 // EnumPortsA gives; the SPOOLSS.DLL stand-in forwards here).
 BOOL WINAPI EnumPortsA(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
     if (level != 1 && level != 2) return Fail(ERROR_INVALID_LEVEL);
-    static const char *builtIn[] = {"LPT1:", "COM1:", "FILE:"};
-    char names[32][kText];
-    int n = 0;
-    for (const char *b : builtIn) Copy(names[n++], b);
+    const DWORD kMaxPorts = 32;
+    PortFields all[kMaxPorts];
+    DWORD n = 0;
+    for (; n < kBuiltInPortCount; ++n) all[n] = kBuiltInPorts[n];
     DWORD monitorNeed = 0, monitorCount = 0;
+    LPBYTE list = nullptr;
     if (monitorEnumPorts) {
-        monitorEnumPorts(nullptr, 1, nullptr, 0, &monitorNeed, &monitorCount);
-        LPBYTE list = monitorNeed ? (LPBYTE)HeapAlloc(GetProcessHeap(), 0, monitorNeed) : nullptr;
-        if (list && monitorEnumPorts(nullptr, 1, list, monitorNeed, &monitorNeed, &monitorCount))
-            for (DWORD i = 0; i < monitorCount && n < 32; ++i)
-                Copy(names[n++], ((PORT_INFO_1A *)list)[i].pName);
-        if (list) HeapFree(GetProcessHeap(), 0, list);
+        monitorEnumPorts(nullptr, MONITOR_PORTS_LEVEL, nullptr, 0, &monitorNeed, &monitorCount);
+        list = monitorNeed ? (LPBYTE)HeapAlloc(GetProcessHeap(), 0, monitorNeed) : nullptr;
+        if (list &&
+            monitorEnumPorts(nullptr, MONITOR_PORTS_LEVEL, list, monitorNeed, &monitorNeed, &monitorCount))
+            for (DWORD i = 0; i < monitorCount && n < kMaxPorts; ++i) {
+                PORT_INFO_2A *pi = (PORT_INFO_2A *)list + i;
+                all[n++] = {pi->pPortName, pi->pMonitorName, pi->pDescription};
+            }
     }
-    DWORD need = 0;
-    for (int i = 0; i < n; ++i)
-        need += level == 1 ? sizeof(PORT_INFO_1A) + lstrlenA(names[i]) + 1
-                           : sizeof(PORT_INFO_2A) + Texts(names[i], "Local Port", "Local Port", "") - 1;
-    if (needed) *needed = need;
-    if (returned) *returned = 0;
-    if (size < need || (!buffer && need)) return Fail(ERROR_INSUFFICIENT_BUFFER);
-    Packer pk = {buffer + size};
-    for (int i = 0; i < n; ++i) {
-        if (level == 1) {
-            ((PORT_INFO_1A *)buffer)[i].pName = pk.Put(names[i]);
-        } else {
-            PORT_INFO_2A *pi = (PORT_INFO_2A *)buffer + i;
-            pi->pPortName = pk.Put(names[i]);
-            pi->pMonitorName = pk.Put("Local Port");
-            pi->pDescription = pk.Put("Local Port");
-            pi->fPortType = PORT_TYPE_WRITE;
-            pi->Reserved = 0;
-        }
-    }
-    if (returned) *returned = (DWORD)n;
-    return TRUE;
+    BOOL packed = PackPortRecords(level, all, n, buffer, size, needed, returned);
+    if (list) HeapFree(GetProcessHeap(), 0, list);
+    return packed;
 }
 
 // ---- what the spooler and its user do (spooler_standin.h) -------------------------------
