@@ -187,15 +187,7 @@ void CheckTraceLeft() {
     char windows[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
     std::string path = std::string(windows, length < MAX_PATH ? length : 0) + "\\QVLMRMON.LOG";
-    std::string text;
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        char buffer[65536];
-        DWORD read = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
-        CloseHandle(file);
-    }
+    std::string text = FileBytes(path);
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = -1;
     bool stamped = sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d.%3d ", &year, &month, &day, &hour, &minute,
                           &second, &ms) == 7 &&

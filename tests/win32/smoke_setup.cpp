@@ -37,18 +37,6 @@ bool ReadOnly(const std::string &path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-std::string Bytes(const std::string &path) {
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
 bool WriteBytes(const std::string &path, const std::string &bytes) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     HANDLE file =
@@ -77,14 +65,14 @@ std::string Driver() {
 bool MakeKit(const std::string &folder, bool withDll, bool newer) {
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string from = HarnessFolder();
-    std::string dll = Bytes(from + "QVLMRMON.DLL");
+    std::string dll = FileBytes(from + "QVLMRMON.DLL");
     if (newer && dll.size() > 0x100) {
         DWORD header = *(const DWORD *)&dll[0x3C];  // the PE header; its TimeDateStamp is 8 bytes in
         if (header + 12 < dll.size()) dll[header + 8] ^= 0x5A;
     }
     bool ok = (!withDll || WriteBytes(folder + "QVLMRMON.DLL", dll)) &&
-              WriteBytes(folder + "QVLMRMON.HLP", Bytes(from + "QVLMRMON.HLP")) &&
-              WriteBytes(folder + "QVSETUP.EXE", Bytes(from + "QVSETUP.EXE"));
+              WriteBytes(folder + "QVLMRMON.HLP", FileBytes(from + "QVLMRMON.HLP")) &&
+              WriteBytes(folder + "QVSETUP.EXE", FileBytes(from + "QVSETUP.EXE"));
     for (const char *name : {"QVLMRMON.DLL", "QVLMRMON.HLP", "QVSETUP.EXE"})
         SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_READONLY);
     return ok;
@@ -157,7 +145,7 @@ std::string WininitPath() {
 // in order ("NUL=FILE" deletes FILE, "TARGET=SOURCE" replaces TARGET by SOURCE) and the file
 // becomes WININIT.BAK. The lines, each ending in '|'.
 std::string PlayRestart() {
-    std::string text = Bytes(WininitPath()), lines;
+    std::string text = FileBytes(WininitPath()), lines;
     bool inRename = false;
     size_t at = 0;
     while (at < text.size()) {
@@ -242,18 +230,18 @@ HMODULE InstallWithSetup() {
 HMODULE UpgradeWithSetup(HMODULE monitor) {
     const std::string kit = std::string(kCdKit) + "new\\";
     MakeKit(kit, true, true);
-    std::string newDll = Bytes(kit + "QVLMRMON.DLL"), dll = SystemFile("QVLMRMON.DLL");
+    std::string newDll = FileBytes(kit + "QVLMRMON.DLL"), dll = SystemFile("QVLMRMON.DLL");
     DWORD code = 0;
     std::string said = RunSetup(kit, "", &code);
-    std::string wininit = OneLine(Bytes(WininitPath()));
-    Check(code == 0 && said.find("Restart Windows to finish") != std::string::npos && Bytes(dll) != newDll &&
-              wininit.find("[rename]") != std::string::npos &&
+    std::string wininit = OneLine(FileBytes(WininitPath()));
+    Check(code == 0 && said.find("Restart Windows to finish") != std::string::npos &&
+              FileBytes(dll) != newDll && wininit.find("[rename]") != std::string::npos &&
               wininit.find("QVLMRMON.NEW") != std::string::npos,
           "QVSETUP: an upgrade through WININIT.INI while the DLL is held: exit %lu, \"%s\"; WININIT.INI: %s",
           code, said.c_str(), wininit.c_str());
     Release(monitor);
     std::string applied = PlayRestart();
-    monitor = Bytes(dll) == newDll ? Hold() : nullptr;
+    monitor = FileBytes(dll) == newDll ? Hold() : nullptr;
     Check(monitor != nullptr && !Exists(SystemFile("QVLMRMON.NEW")),
           "QVSETUP: the upgrade at the restart (%s): the new DLL took the old one's place "
           "and "
@@ -278,7 +266,7 @@ void RemoveWithSetup(HMODULE monitor) {
         deletePrinter(printers.substr(at, end - at).c_str());
 
     said = RunSetup(kCdKit, "/U", &code);
-    std::string wininit = OneLine(Bytes(WininitPath()));
+    std::string wininit = OneLine(FileBytes(WininitPath()));
     Check(code == 0 && said.find("deleted when Windows restarts") != std::string::npos &&
               Driver() == "<no key>" && Exists(dll) && !Exists(SystemFile("QVLMRMON.HLP")) &&
               wininit.find("NUL=") != std::string::npos,
