@@ -29,7 +29,8 @@ file(WRITE ${CMAKE_BINARY_DIR}/generated/qvsetup_version.h
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
 add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp
                ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/tools/win32-setup/qvsetup.rc)
-target_include_directories(QVSETUP PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/tools/win32-setup)
+target_include_directories(QVSETUP PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/tools/win32-setup
+                           ${CMAKE_SOURCE_DIR}/src/monitor)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
 target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
   -fno-asynchronous-unwind-tables -fno-stack-protector)
@@ -71,11 +72,13 @@ set(QVLMR_HLP ${CMAKE_BINARY_DIR}/QVLMRMON.HLP)
 set(QVLMR_HLP_SOURCES ${CMAKE_SOURCE_DIR}/tools/winhelp/main.cpp ${CMAKE_SOURCE_DIR}/tools/winhelp/hlp_writer.cpp)
 add_custom_command(OUTPUT ${QVLMR_HLP_WRITER}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-  COMMAND ${QVLMR_HOST_CXX} -O2 -std=c++17 -Wall -Wextra -o ${QVLMR_HLP_WRITER} ${QVLMR_HLP_SOURCES}
+  COMMAND ${QVLMR_HOST_CXX} -O2 -std=c++17 -Wall -Wextra -I${CMAKE_SOURCE_DIR}/src/monitor -o ${QVLMR_HLP_WRITER}
+          ${QVLMR_HLP_SOURCES}
   DEPENDS ${QVLMR_HLP_SOURCES} ${CMAKE_SOURCE_DIR}/tools/winhelp/hlp_writer.h)
 add_custom_command(OUTPUT ${QVLMR_HLP}
-  COMMAND ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt ${QVLMR_HLP}
-  DEPENDS ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt)
+  COMMAND ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt ${CMAKE_SOURCE_DIR}/src/ui/resource.h
+          ${QVLMR_HLP}
+  DEPENDS ${QVLMR_HLP_WRITER} ${CMAKE_SOURCE_DIR}/src/ui/help-topics.txt ${CMAKE_SOURCE_DIR}/src/ui/resource.h)
 add_custom_target(QVHELP ALL DEPENDS ${QVLMR_HLP})
 install(FILES ${QVLMR_HLP} DESTINATION .)
 

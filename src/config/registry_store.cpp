@@ -24,7 +24,7 @@ BOOL OpenSettingsKey(const char *part1, const char *part2, REGSAM access, HKEY *
 
 LONG QueryDword(const char *part1, const char *part2, const char *valueName, DWORD *value) {
     HKEY key;
-    if (!OpenSettingsKey(part1, part2, ACCESS_READ, &key)) return -1;
+    if (!OpenSettingsKey(part1, part2, KEY_READ, &key)) return -1;
     // Any stored value of up to four bytes; the type is not examined.
     DWORD read = 0, size = sizeof read;
     LONG result = RegQueryValueExA(key, valueName, 0, 0, (LPBYTE)&read, &size) == ERROR_SUCCESS ? 0 : -1;
@@ -39,7 +39,7 @@ LONG QueryDword(const char *part1, const char *part2, const char *valueName, DWO
 
 LONG QueryString(const char *part1, const char *part2, const char *valueName, char *text256) {
     HKEY key;
-    if (!OpenSettingsKey(part1, part2, ACCESS_READ, &key)) return -1;
+    if (!OpenSettingsKey(part1, part2, KEY_READ, &key)) return -1;
     DWORD size = REGISTRY_TEXT_SIZE;
     LONG result = RegQueryValueExA(key, valueName, 0, 0, (LPBYTE)text256, &size) == ERROR_SUCCESS ? 0 : -1;
     RegCloseKey(key);
@@ -64,7 +64,7 @@ LONG StagedRead(LONG (*query)(const char *, const char *, char *), const char *o
 
 LONG SetDword(const char *part1, const char *part2, const char *valueName, DWORD value) {
     HKEY key;
-    if (!OpenSettingsKey(part1, part2, ACCESS_WRITE, &key)) return -1;
+    if (!OpenSettingsKey(part1, part2, KEY_WRITE, &key)) return -1;
     LONG result =
         RegSetValueExA(key, valueName, 0, REG_DWORD, (const BYTE *)&value, sizeof value) == ERROR_SUCCESS
             ? 0
@@ -75,7 +75,7 @@ LONG SetDword(const char *part1, const char *part2, const char *valueName, DWORD
 
 LONG SetString(const char *part1, const char *part2, const char *valueName, const char *text) {
     HKEY key;
-    if (!OpenSettingsKey(part1, part2, ACCESS_WRITE, &key)) return -1;
+    if (!OpenSettingsKey(part1, part2, KEY_WRITE, &key)) return -1;
     // Written without its terminator; an empty text as one zero byte.
     int length = TextLength(text);
     static const BYTE zero = 0;
@@ -117,7 +117,7 @@ LONG WriteMonitorSettingString(const char *subkey, const char *valueName, const 
 
 LONG DeleteMonitorSetting(const char *subkey, const char *valueName) {
     HKEY key;
-    if (!OpenSettingsKey(subkey, 0, ACCESS_WRITE, &key)) return -1;
+    if (!OpenSettingsKey(subkey, 0, KEY_WRITE, &key)) return -1;
     LONG result = RegDeleteValueA(key, valueName) == ERROR_SUCCESS ? 0 : -1;
     RegCloseKey(key);
     return result;
@@ -155,10 +155,10 @@ LONG WritePortSettingString(const char *portName, const char *valueName, const c
 
 LONG CreatePortSettingsKey(const char *portName) {
     HKEY ports, key;
-    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, ACCESS_WRITE, &ports)) return -1;
+    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, KEY_WRITE, &ports)) return -1;
     DWORD disposition = 0;
     LONG result =
-        RegCreateKeyExA(ports, portName, 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_WRITE, 0, &key, &disposition);
+        RegCreateKeyExA(ports, portName, 0, 0, REG_OPTION_NON_VOLATILE, KEY_WRITE, 0, &key, &disposition);
     RegCloseKey(ports);
     if (result != ERROR_SUCCESS) return -1;
     RegCloseKey(key);
@@ -167,7 +167,7 @@ LONG CreatePortSettingsKey(const char *portName) {
 
 LONG DeletePortSettingsKey(const char *portName) {
     HKEY ports;
-    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, ACCESS_WRITE, &ports)) return -1;
+    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, KEY_WRITE, &ports)) return -1;
     LONG result = RegDeleteKeyA(ports, portName) == ERROR_SUCCESS ? 0 : -1;
     RegCloseKey(ports);
     return result;

@@ -8,9 +8,6 @@
 
 #define REGISTRY_TEXT_SIZE 256
 #define KEY_PATH_SIZE 256
-#define ACCESS_FULL 0xF003F
-#define ACCESS_READ 0x20019
-#define ACCESS_WRITE 0x20006
 
 LONG ReadMonitorSettingDword(const char *subkey, const char *valueName, DWORD *value);
 LONG QueryMonitorSettingString(const char *subkey, const char *valueName, char *text256);

@@ -110,13 +110,13 @@ void LoadPortList() {
     HKEY monitors = 0, monitor = 0, ports = 0, config = 0;
     DWORD portsDisposition = 0, configDisposition = 0;
     // A missing monitor key (not installed) leaves the list empty.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITORS_KEY_PATH, 0, ACCESS_FULL, &monitors) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITORS_KEY_PATH, 0, KEY_ALL_ACCESS, &monitors) != ERROR_SUCCESS)
         return;
-    if (RegOpenKeyExA(monitors, MONITOR_NAME, 0, ACCESS_FULL, &monitor) == ERROR_SUCCESS) {
-        if (RegCreateKeyExA(monitor, "Ports", 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_FULL, 0, &ports,
+    if (RegOpenKeyExA(monitors, MONITOR_NAME, 0, KEY_ALL_ACCESS, &monitor) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(monitor, "Ports", 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, &ports,
                             &portsDisposition) != ERROR_SUCCESS)
             ports = 0;
-        if (RegCreateKeyExA(monitor, "Config", 0, 0, REG_OPTION_NON_VOLATILE, ACCESS_FULL, 0, &config,
+        if (RegCreateKeyExA(monitor, "Config", 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, &config,
                             &configDisposition) != ERROR_SUCCESS)
             config = 0;
         if (ports && portsDisposition != REG_CREATED_NEW_KEY) {

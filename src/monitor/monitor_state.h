@@ -10,8 +10,6 @@ void InitMonitorLock();
 void EnterMonitorLock();
 void LeaveMonitorLock();
 
-// Monitor-wide names and texts.
-#define MONITORS_KEY_PATH "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors"
-#define MONITOR_NAME "QV TCP/IP LMR Port"
+#include "monitor_names.h"
 
 #endif

@@ -17,17 +17,23 @@ DWORD StructureSize(DWORD level) {
     return level == 1 ? (DWORD)sizeof(PORT_INFO_1A) : level == 2 ? (DWORD)sizeof(PORT_INFO_2A) : 0;
 }
 
+// A level-2 record's monitor field carries text 307 ("QV TCP/IP LMR Monitor") and its
+// description text 300 ("QV TCP/IP LMR Port", the monitor's own name).
+void LoadLevel2Texts(char *monitorField, char *descriptionField) {
+    LoadStringA(ModuleInstance, STRING_MONITOR_DESCRIPTION, monitorField, kResourceTextSize);
+    LoadStringA(ModuleInstance, STRING_MONITOR_NAME, descriptionField, kResourceTextSize);
+}
+
 }  // namespace
 
 DWORD PortInfoSize(PortRecord *record, DWORD level) {
     DWORD nameSize = (DWORD)TextLength(record->portName) + 1;
     if (level == 1) return (DWORD)sizeof(PORT_INFO_1A) + nameSize;
     if (level != 2) return 0;
-    char monitorName[kResourceTextSize], description[kResourceTextSize];
-    LoadStringA(ModuleInstance, STRING_MONITOR_DESCRIPTION, monitorName, kResourceTextSize);
-    LoadStringA(ModuleInstance, STRING_MONITOR_NAME, description, kResourceTextSize);
-    return (DWORD)sizeof(PORT_INFO_2A) + nameSize + (DWORD)TextLength(monitorName) + 1 +
-           (DWORD)TextLength(description) + 1;
+    char monitorField[kResourceTextSize], descriptionField[kResourceTextSize];
+    LoadLevel2Texts(monitorField, descriptionField);
+    return (DWORD)sizeof(PORT_INFO_2A) + nameSize + (DWORD)TextLength(monitorField) + 1 +
+           (DWORD)TextLength(descriptionField) + 1;
 }
 
 LPBYTE PackStrings(char **strings, LPBYTE structure, const DWORD *offsets, LPBYTE stringEnd) {
@@ -52,13 +58,12 @@ LPBYTE FillPortInfo(PortRecord *record, DWORD level, LPBYTE structure, LPBYTE st
     while (offsets[count] != (DWORD)-1) ++count;
     char **strings = (char **)AllocZeroed((DWORD)(count * sizeof(char *)));
     if (!strings) return 0;
-    char monitorName[kResourceTextSize], description[kResourceTextSize];
+    char monitorField[kResourceTextSize], descriptionField[kResourceTextSize];
     strings[0] = record->portName;
     if (level == 2) {
-        LoadStringA(ModuleInstance, STRING_MONITOR_DESCRIPTION, monitorName, kResourceTextSize);
-        LoadStringA(ModuleInstance, STRING_MONITOR_NAME, description, kResourceTextSize);
-        strings[1] = monitorName;
-        strings[2] = description;
+        LoadLevel2Texts(monitorField, descriptionField);
+        strings[1] = monitorField;
+        strings[2] = descriptionField;
         PORT_INFO_2A *info = (PORT_INFO_2A *)structure;
         info->fPortType = PORT_TYPE_WRITE;
         info->Reserved = 0;

@@ -29,15 +29,15 @@ BOOL AppendText(char *dst, int capacity, const char *src) {
     return TRUE;
 }
 
-void FormatDecimal(char *dst, int capacity, DWORD value, int minDigits) {
-    char digits[16];
+void FormatDecimal(char *dst, int capacity, unsigned long long value, int minDigits) {
+    char digits[24];
     int n = 0;
     do {
-        digits[n++] = (char)('0' + value % 10);
+        digits[n++] = (char)('0' + (int)(value % 10));
         value /= 10;
-    } while (value && n < 16);
-    while (n < minDigits && n < 16) digits[n++] = '0';
-    char out[17];
+    } while (value && n < 24);
+    while (n < minDigits && n < 24) digits[n++] = '0';
+    char out[25];
     for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
     out[n] = 0;
     CopyText(dst, capacity, out);

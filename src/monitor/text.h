@@ -13,7 +13,7 @@ void CopyTextPrefix(char *dst, int capacity, const char *src, int count);
 // Appends src; FALSE (and dst unchanged) when the result would not fit.
 BOOL AppendText(char *dst, int capacity, const char *src);
 // Decimal text of value with at least minDigits digits (leading zeros).
-void FormatDecimal(char *dst, int capacity, DWORD value, int minDigits);
+void FormatDecimal(char *dst, int capacity, unsigned long long value, int minDigits);
 BOOL TextEquals(const char *a, const char *b);
 void CopyBytes(void *dst, const void *src, DWORD count);
 void FillBytes(void *dst, BYTE value, DWORD count);

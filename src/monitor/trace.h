@@ -7,7 +7,7 @@
 #define QVLMR_TRACE_H
 
 #include "port_record.h"
-#include "trace_names.h"
+#include "monitor_names.h"
 
 void InitTrace();
 // The caller holds MonitorLock (the switch is a registry value).

@@ -14,10 +14,14 @@ BOOL portNumFromRegistry = TRUE;
 
 const int kLineSize = 600;  // a letter, a 255-byte text, a file name and the line end
 
-void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
-    record->errorClass = errorClass;
-    record->errorCode = errorCode;
-}
+// RFC 1179's command and subcommand bytes, and the control file's field limits.
+const char kReceiveJob = 2;      // command: receive a printer job (for a queue)
+const char kReceiveControl = 2;  // subcommand: a control file follows
+const char kReceiveData = 3;     // subcommand: a data file follows
+const int kHostLimit = 31;       // H: the host name, at most 31 octets
+const int kUserLimit = 31;       // P: the user name, at most 31 octets
+const int kBannerLimit = 99;     // J: the banner's job name, at most 99 octets
+const int kSourceLimit = 131;    // N: the source file name, at most 131 octets
 
 // Expands "%s" (with argument) and "%%" into out; FALSE when it does not fit.
 BOOL FormatText(char *out, int capacity, const char *format, const char *argument) {
@@ -50,19 +54,6 @@ void CutText(char *out, int capacity, const char *text, int limit) {
     CopyTextPrefix(out, capacity, text, length);
 }
 
-void FormatDecimal64(char *out, int capacity, unsigned long long value) {
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + (int)(value % 10));
-        value /= 10;
-    } while (value);
-    char text[24];
-    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
-    text[n] = 0;
-    CopyText(out, capacity, text);
-}
-
 // "<byte><text>\n" sent whole.
 int SendCommandLine(PortRecord *record, char command, const char *text, const char *second) {
     char line[kLineSize];
@@ -79,7 +70,7 @@ int SendCommandLine(PortRecord *record, char command, const char *text, const ch
 
 // The receive-job command and its acknowledgement (at most 120 polls).
 int RequestQueue(PortRecord *record) {
-    if (SendCommandLine(record, 2, record->queueName, 0) != 0) return -1;
+    if (SendCommandLine(record, kReceiveJob, record->queueName, 0) != 0) return -1;
     char answer = 1;
     record->timeoutSeconds = 120;
     int received = ReceiveAll(record, &answer, 1);
@@ -152,7 +143,7 @@ int SendLprPrologue(PortRecord *record) {
     if (RequestQueue(record) != 0) return -1;
     char path[MAX_PATH];
     if (!JobFilePath(record, path, CONTROL_FILE_SUFFIX)) return -1;
-    return SendJobFile(record, path, record->controlFileName, 2);
+    return SendJobFile(record, path, record->controlFileName, kReceiveControl);
 }
 
 void TakeLocalPort(PortRecord *record) {
@@ -202,7 +193,7 @@ int TransferLprJob(PortRecord *record) {
     if (SendLprPrologue(record) != 0) return -1;
     char path[MAX_PATH];
     if (!JobFilePath(record, path, DATA_FILE_SUFFIX)) return -1;
-    return SendJobFile(record, path, record->dataFileName, 3);
+    return SendJobFile(record, path, record->dataFileName, kReceiveData);
 }
 
 int SendJobFile(PortRecord *record, const char *path, const char *lprName, char subcommand) {
@@ -215,12 +206,12 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
     DWORD low = GetFileSize(file, &high);
     unsigned long long size = ((unsigned long long)high << 32) | low;
     char count[24];
-    FormatDecimal64(count, sizeof count, size);
+    FormatDecimal(count, sizeof count, size, 1);
     if (SendCommandLine(record, subcommand, count, lprName) != 0) {
         CloseHandle(file);
         return -1;
     }
-    const char *which = subcommand == 2 ? "control" : "data";
+    const char *which = subcommand == kReceiveControl ? "control" : "data";
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
         Trace(record, "%s file header \"%s %s\": no answer", which, count, lprName);
@@ -278,11 +269,12 @@ int WriteControlFile(PortRecord *record) {
         return -1;
     }
     SetEndOfFile(file);
-    char host[32], user[32], banner[100], source[132], printLine[TEXT_FIELD_SIZE + 8];
-    CopyTextPrefix(host, sizeof host, record->hostName, 31);
-    CopyTextPrefix(user, sizeof user, record->userName, 31);
-    CutText(banner, sizeof banner, record->documentName, 99);
-    CutText(source, sizeof source, record->documentName, 131);
+    char host[kHostLimit + 1], user[kUserLimit + 1], banner[kBannerLimit + 1], source[kSourceLimit + 1],
+        printLine[TEXT_FIELD_SIZE + 8];
+    CopyTextPrefix(host, sizeof host, record->hostName, kHostLimit);
+    CopyTextPrefix(user, sizeof user, record->userName, kUserLimit);
+    CutText(banner, sizeof banner, record->documentName, kBannerLimit);
+    CutText(source, sizeof source, record->documentName, kSourceLimit);
     // The print line's format comes from the print-format letter: "l%s\n".
     BOOL formatted = FormatText(printLine, sizeof printLine, "%s%%s\n", record->printFormat);
     BOOL ok = formatted && WriteFormattedLine(file, "H%s\n", host) == 0 &&
@@ -305,7 +297,7 @@ int StartDirectTransfer(PortRecord *record) {
     if (Connect(record) != 0) return -1;
     if (record->protocol != StreamedLpr) return 0;
     if (SendLprPrologue(record) != 0) return -1;
-    if (SendCommandLine(record, 3, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
+    if (SendCommandLine(record, kReceiveData, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
         Trace(record, "data file header \"%s %s\": no answer", STREAMED_BYTE_COUNT, record->dataFileName);

@@ -6,12 +6,12 @@
 
 #include <winspool.h>
 
-namespace {
-
 void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
     record->errorClass = errorClass;
     record->errorCode = errorCode;
 }
+
+namespace {
 
 // Maps a wait that ended on the job or the socket to the record's outcome pair.
 void SetWaitOutcome(PortRecord *record, int outcome, LONG selectFailedCode) {

@@ -44,6 +44,8 @@
 #define LOWEST_LOCAL_PORT 600
 #define HIGHEST_LOCAL_PORT 1023
 
+// The record's outcome pair.
+void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode);
 SOCKET ConnectToPrinter(PortRecord *record);
 int CloseConnection(PortRecord *record);
 int SendWithWait(PortRecord *record, const char *buffer, DWORD length);

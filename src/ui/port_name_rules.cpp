@@ -43,19 +43,21 @@ BOOL HasOnlyAllowedChars(const char *text, const char *extra) {
     return TRUE;
 }
 
-BOOL IsValidPortNameText(const char *text) {
-    if (!text) return TRUE;
-    int length = TextLength(text);
-    if (length > MAX_PORT_NAME_TEXT) return FALSE;
-    for (int i = 0; i < length;) {
+BOOL HasBackslash(const char *text) {
+    for (int i = 0; text[i];) {
         if (IsDBCSLeadByteEx(CP_ACP, (BYTE)text[i])) {
-            i += 2;  // the trail byte may be anything, a backslash included
+            i += text[i + 1] ? 2 : 1;  // the trail byte may be anything, a backslash included
             continue;
         }
-        if (text[i] == '\\') return FALSE;
+        if (text[i] == '\\') return TRUE;
         ++i;
     }
-    return TRUE;
+    return FALSE;
+}
+
+BOOL IsValidPortNameText(const char *text) {
+    if (!text) return TRUE;
+    return TextLength(text) <= MAX_PORT_NAME_TEXT && !HasBackslash(text);
 }
 
 int CheckPortNameClash(LPSTR serverName, const char *candidate, DWORD *loadError) {

@@ -14,6 +14,8 @@
 #define CLASH_PREFIX 2
 
 BOOL HasOnlyAllowedChars(const char *text, const char *extra);
+// A backslash outside double-byte characters (whose trail byte may be one).
+BOOL HasBackslash(const char *text);
 BOOL IsValidPortNameText(const char *text);
 // 0, 1 (same name) or 2 (one name a prefix of the other); *loadError is the system error
 // when the spooler's EnumPortsA could not be had (the result is then 0).

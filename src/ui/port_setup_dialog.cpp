@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include "../monitor/monitor_state.h"
+#include "../monitor/port_record.h"
 #include "../monitor/text.h"
 #include "about_box.h"
 #include "resource.h"
@@ -40,18 +41,18 @@ void SelectRaw(HWND dialog) {
 DWORD HelpContext(int controlId) {
     switch (controlId) {
         case IDC_PORT_NAME:
-        case IDC_PORT_NAME_LABEL: return 450;
+        case IDC_PORT_NAME_LABEL: return IDH_PORT_NAME;
         case IDC_ADDRESS:
-        case IDC_ADDRESS_LABEL: return 451;
-        case IDOK: return 452;
-        case IDCANCEL: return 453;
-        case IDC_ABOUT: return 454;
-        case IDC_PROTOCOL_GROUP: return 455;
+        case IDC_ADDRESS_LABEL: return IDH_ADDRESS;
+        case IDOK: return IDH_OK;
+        case IDCANCEL: return IDH_CANCEL;
+        case IDC_ABOUT: return IDH_ABOUT;
+        case IDC_PROTOCOL_GROUP: return IDH_PROTOCOL;
         case IDC_PORT_NUMBER:
-        case IDC_PORT_NUMBER_LABEL: return 456;
-        case IDC_BYTE_COUNT: return 457;
-        case IDC_LPR: return 460;
-        case IDC_RAW: return 461;
+        case IDC_PORT_NUMBER_LABEL: return IDH_PORT_NUMBER;
+        case IDC_BYTE_COUNT: return IDH_BYTE_COUNT;
+        case IDC_LPR: return IDH_LPR;
+        case IDC_RAW: return IDH_RAW;
         default: return 0;
     }
 }
@@ -143,13 +144,13 @@ void InitPortSetupDialog(HWND dialog, PortSettings *settings) {
     SetDlgItemTextA(dialog, IDC_ADDRESS, address);
     SetDlgItemInt(dialog, IDC_PORT_NUMBER, settings->serverPort, FALSE);
     switch (settings->protocol) {
-        case 2:
+        case StreamedLpr:
             CheckDlgButton(dialog, IDC_BYTE_COUNT, BST_UNCHECKED);
             EnableControl(dialog, IDC_PORT_NUMBER, FALSE);
             EnableControl(dialog, IDC_PORT_NUMBER_LABEL, FALSE);
             CheckRadioButton(dialog, IDC_LPR, IDC_RAW, IDC_LPR);
             break;
-        case 3:
+        case RawTcp:
             CheckDlgButton(dialog, IDC_BYTE_COUNT, BST_CHECKED);
             EnableControl(dialog, IDC_BYTE_COUNT, FALSE);
             CheckRadioButton(dialog, IDC_LPR, IDC_RAW, IDC_RAW);

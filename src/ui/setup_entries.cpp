@@ -13,18 +13,6 @@
 
 namespace {
 
-BOOL HasBackslash(const char *text) {
-    for (int i = 0; text[i];) {
-        if (IsDBCSLeadByteEx(CP_ACP, (BYTE)text[i])) {
-            i += text[i + 1] ? 2 : 1;  // a lead byte and whatever trails it
-            continue;
-        }
-        if (text[i] == '\\') return TRUE;
-        ++i;
-    }
-    return FALSE;
-}
-
 // Ends the text at its first colon; returns what followed it ("" when there was none).
 const char *CutAtColon(char *text) {
     for (char *p = text; *p; ++p)

@@ -1,5 +1,6 @@
 #include "sibling_import.h"
 
+#include "../monitor/port_record.h"
 #include "../monitor/text.h"
 #include "port_name_rules.h"
 
@@ -32,7 +33,9 @@ int ImportSiblingSettings(PortSettings *settings) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SIBLING_KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
     DWORD number = 0;
-    settings->protocol = ReadNumber(key, "Protocol", &number) && number >= 1 && number <= 3 ? number : 1;
+    settings->protocol = ReadNumber(key, "Protocol", &number) && number >= SpooledLpr && number <= RawTcp
+                             ? number
+                             : (DWORD)SpooledLpr;
     number = 0;
     settings->serverPort =
         ReadNumber(key, "RawPort", &number) && number <= 65535 ? number : DEFAULT_SERVER_PORT;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "hlp_writer.h"
@@ -16,7 +17,8 @@ const uint32_t kNone = 0xFFFFFFFF;
 
 uint32_t Read32(const std::string &b, size_t at) {
     if (at + 4 > b.size()) return kNone;
-    return (uint8_t)b[at] | (uint8_t)b[at + 1] << 8 | (uint8_t)b[at + 2] << 16 | (uint32_t)(uint8_t)b[at + 3] << 24;
+    return (uint8_t)b[at] | (uint8_t)b[at + 1] << 8 | (uint8_t)b[at + 2] << 16 |
+           (uint32_t)(uint8_t)b[at + 3] << 24;
 }
 uint16_t Read16(const std::string &b, size_t at) {
     return at + 2 > b.size() ? 0 : (uint16_t)((uint8_t)b[at] | (uint8_t)b[at + 1] << 8);
@@ -25,7 +27,7 @@ uint16_t Read16(const std::string &b, size_t at) {
 // Where an internal file's data starts (after its 9-byte header), from the directory's one
 // leaf page; 0 when it is not listed.
 size_t InternalFileAt(const std::string &file, const std::string &name) {
-    size_t directory = Read32(file, 4) + 9;         // the directory's own file header
+    size_t directory = Read32(file, 4) + 9;  // the directory's own file header
     size_t page = directory + 38, end = page + Read16(file, directory + 4);
     uint16_t entries = Read16(file, page + 2);
     size_t at = page + 8;
@@ -71,14 +73,22 @@ std::vector<std::string> ShownTexts(const std::string &file, std::string *proble
     return texts;
 }
 
+std::string Text(const char *path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 TEST(WinHelpFile, EveryTopicIsShownByAReaderThatStopsAtTheLastLink) {
-    std::ifstream in(QVLMR_HELP_SOURCE);
-    std::stringstream source;
-    source << in.rdbuf();
     std::vector<HelpTopic> topics;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource(source.str(), &topics, &error)) << error;
-    ASSERT_EQ(topics.size(), 10u) << "contexts 450-457, 460 and 461";
+    ASSERT_TRUE(ParseHelpSource(Text(QVLMR_HELP_SOURCE), ReadHelpContexts(Text(QVLMR_RESOURCE_HEADER)),
+                                &topics, &error))
+        << error;
+    std::vector<uint32_t> contexts;
+    for (const HelpTopic &t : topics) contexts.push_back(t.context);
+    EXPECT_EQ(contexts, (std::vector<uint32_t>{450, 451, 452, 453, 454, 455, 456, 457, 460, 461}));
     std::string problem;
     std::vector<std::string> shown = ShownTexts(WriteWinHelp("QVLMRMON", topics), &problem);
     EXPECT_EQ(problem, "");
@@ -87,14 +97,20 @@ TEST(WinHelpFile, EveryTopicIsShownByAReaderThatStopsAtTheLastLink) {
     EXPECT_EQ(topics.back().title, "Raw") << "the last topic, which a lenient reader alone showed";
 }
 
-TEST(WinHelpFile, SourceErrorsNameTheirLineAndOverlongTopicsAreRefused) {
+TEST(WinHelpFile, SourceErrorsNameTheirLineAndEveryContextNeedsATopic) {
+    const std::map<std::string, uint32_t> contexts =
+        ReadHelpContexts("#define IDH_A 450\n#define IDC_X 9\n#define IDH_B 451\n");
+    EXPECT_EQ(contexts, (std::map<std::string, uint32_t>{{"IDH_A", 450}, {"IDH_B", 451}}));
     std::vector<HelpTopic> topics;
     std::string error;
-    EXPECT_FALSE(ParseHelpSource("450 Name\nok\n\nno number\n", &topics, &error));
-    EXPECT_EQ(error, "line 4: a topic starts with \"NUMBER Title\"");
+    EXPECT_FALSE(ParseHelpSource("IDH_A Name\nok\n\nIDH_C Other\nok\n", contexts, &topics, &error));
+    EXPECT_EQ(error, "line 4: a topic starts with \"CONTEXT Title\", CONTEXT a help context");
     topics.clear();
-    EXPECT_FALSE(ParseHelpSource("450 Name\n", &topics, &error));
+    EXPECT_FALSE(ParseHelpSource("IDH_A Name\n\nIDH_B Other\nok\n", contexts, &topics, &error));
     EXPECT_EQ(error, "topic 450 has no text");
+    topics.clear();
+    EXPECT_FALSE(ParseHelpSource("IDH_B Other\nok\n", contexts, &topics, &error));
+    EXPECT_EQ(error, "help context IDH_A has no topic");
     EXPECT_EQ(WriteWinHelp("t", {{450, "Name", std::string(5000, 'x')}}), "") << "one 4 KiB topic block";
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "monitor_names.h"
 #include "monitor_table.h"
 
 typedef std::vector<std::string> Args;

@@ -58,7 +58,7 @@ int Usage(const std::string &message) {
     return 2;
 }
 
-const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+const char kMonitorKey[] = MONITOR_KEY_PATH;
 
 bool MonitorInstalled() {
     HKEY key;

@@ -6,12 +6,10 @@
 #include <thread>
 
 #include "cli.h"
+#include "resource.h"
 
 namespace {
 
-const int kSetupAdd = 400, kSetupConfigure = 401, kAbout = 500;
-const int kPortName = 410, kAddress = 413, kPortNumber = 419, kByteCount = 420, kLpr = 425, kRaw = 426;
-const int kAboutButton = 418;
 const int kLookupPatienceMs = 60000;
 
 struct Fields {
@@ -58,18 +56,18 @@ void CloseDialog(HWND dialog) {
 bool PlayUser(HWND dialog, const Fields &f) {
     using namespace qvhost;
     bool ok = true;
-    if (f.protocol) ClickButton(dialog, f.protocol == 1 ? kLpr : kRaw);
-    if (f.hasName && !PasteText(dialog, kPortName, f.name)) {
+    if (f.protocol) ClickButton(dialog, f.protocol == 1 ? IDC_LPR : IDC_RAW);
+    if (f.hasName && !PasteText(dialog, IDC_PORT_NAME, f.name)) {
         fprintf(stderr, "qvlmr: the port name cannot be changed here\n");
         ok = false;
     }
-    if (f.hasAddress) PasteText(dialog, kAddress, f.address);
-    if (f.byteCount >= 0 && ControlChecked(dialog, kByteCount) != (f.byteCount == 1) &&
-        !ClickButton(dialog, kByteCount)) {
+    if (f.hasAddress) PasteText(dialog, IDC_ADDRESS, f.address);
+    if (f.byteCount >= 0 && ControlChecked(dialog, IDC_BYTE_COUNT) != (f.byteCount == 1) &&
+        !ClickButton(dialog, IDC_BYTE_COUNT)) {
         fprintf(stderr, "qvlmr: \"Validate byte count\" applies to LPR only\n");
         ok = false;
     }
-    if (f.hasPortNumber && !PasteText(dialog, kPortNumber, f.portNumber)) {
+    if (f.hasPortNumber && !PasteText(dialog, IDC_PORT_NUMBER, f.portNumber)) {
         fprintf(stderr, "qvlmr: the port number applies to Raw only\n");
         ok = false;
     }
@@ -121,8 +119,8 @@ int CmdPortAdd(Args &args) {
     if (!monitor) return 1;
     std::vector<std::string> before = PortNames(monitor);
     bool sawDialog = false, okClosed = false;
-    char monitorName[] = "QV TCP/IP LMR Port";
-    BOOL added = RunWithDialog(kSetupAdd, fields, &sawDialog, &okClosed,
+    char monitorName[] = MONITOR_NAME;
+    BOOL added = RunWithDialog(IDD_PORT_SETUP_ADD, fields, &sawDialog, &okClosed,
                                [&] { return monitor->pfnAddPort(nullptr, nullptr, monitorName); });
     DWORD error = GetLastError();
     if (!added) return error ? FailWin("AddPort", error) : Fail("no port was added");
@@ -147,7 +145,7 @@ int CmdPortConfigure(Args &args) {
         known = known || lstrcmpiA(port.c_str(), name.c_str()) == 0;
     if (!known) return Fail("no port named '" + name + "'");
     bool sawDialog = false, okClosed = false;
-    RunWithDialog(kSetupConfigure, fields, &sawDialog, &okClosed,
+    RunWithDialog(IDD_PORT_SETUP_CONFIGURE, fields, &sawDialog, &okClosed,
                   [&] { return monitor->pfnConfigurePort(nullptr, nullptr, (LPSTR)name.c_str()); });
     if (!okClosed) return Fail("the settings of '" + name + "' were not changed");
     printf("saved %s\n", name.c_str());
@@ -164,10 +162,10 @@ int CmdAbout(Args &args) {
     std::vector<qvhost::TextRecord> lines;
     DWORD self = GetCurrentThreadId();
     std::thread driver([&] {
-        HWND setup = qvhost::WaitForDialog(kSetupConfigure, self);
+        HWND setup = qvhost::WaitForDialog(IDD_PORT_SETUP_CONFIGURE, self);
         if (!setup) return;
-        qvhost::ClickButton(setup, kAboutButton);
-        HWND about = qvhost::WaitForDialog(kAbout, self);
+        qvhost::ClickButton(setup, IDC_ABOUT);
+        HWND about = qvhost::WaitForDialog(IDD_ABOUT, self);
         if (about) {
             for (const qvhost::TextRecord &t : qvhost::PaintedText())
                 if (t.window == about) lines.push_back(t);

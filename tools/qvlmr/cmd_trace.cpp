@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "cli.h"
-#include "trace_names.h"
+#include "monitor_names.h"
 
 namespace {
 

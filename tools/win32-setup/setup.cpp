@@ -11,18 +11,16 @@
 #include <winsock.h>
 #include <winspool.h>
 
+#include "monitor_names.h"
 #include "setup_files.h"
 
 namespace {
 
-const char kMonitorName[] = "QV TCP/IP LMR Port";
-const char kEnvironment[] = "Windows 4.0";
-const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
 const char kDllName[] = "QVLMRMON.DLL";
 const char kDllPending[] = "QVLMRMON.NEW";  // the new DLL, until WININIT puts it in place
 const char kHelpName[] = "QVLMRMON.HLP";    // the setup dialog's help, looked for in SYSTEM
 const char kHelpPending[] = "QVLMRMON.HNW";
-const char kTitle[] = "QV TCP/IP LMR Port Setup";
+const char kTitle[] = MONITOR_NAME " Setup";
 
 int Say(const char *text, UINT icon) {
     MessageBoxA(0, text, kTitle, MB_OK | icon);
@@ -56,7 +54,7 @@ bool WantsUninstall() {
 // before the monitor was installed make a key without one.
 bool MonitorRegistered() {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMonitorKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITOR_KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     bool driver = RegQueryValueExA(key, "Driver", 0, 0, 0, 0) == ERROR_SUCCESS;
     RegCloseKey(key);
     return driver;
@@ -129,8 +127,8 @@ int Install() {
                             : PlacedNow;
     bool restart = dll == PlacedAtRestart || helpPlaced == PlacedAtRestart;
     MONITOR_INFO_2A info;
-    info.pName = (LPSTR)kMonitorName;
-    info.pEnvironment = (LPSTR)kEnvironment;
+    info.pName = (LPSTR)MONITOR_NAME;
+    info.pEnvironment = (LPSTR)MONITOR_ENVIRONMENT;
     info.pDLLName = (LPSTR)kDllName;
     if (!AddMonitorA(0, 2, (LPBYTE)&info) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
         return Say(restart
@@ -139,11 +137,11 @@ int Install() {
                    MB_ICONHAND);
     if (restart)
         return Say(
-            "The new QV TCP/IP LMR Port monitor is ready, but the spooler is using the old one. "
+            "The new " MONITOR_NAME " monitor is ready, but the spooler is using the old one. "
             "Restart Windows to finish: the new version takes its place as Windows starts.",
             MB_ICONINFORMATION);
     return Say(
-        "The QV TCP/IP LMR Port monitor is installed. Add a port from a printer's "
+        "The " MONITOR_NAME " monitor is installed. Add a port from a printer's "
         "Properties, Details, Add Port, Other.",
         MB_ICONINFORMATION);
 }
@@ -163,9 +161,9 @@ bool RemoveFile(const char *name, bool *atRestart) {
 
 int Uninstall() {
     if (!MonitorRegistered())
-        return Say("The QV TCP/IP LMR Port monitor is not installed: there is nothing to remove.",
+        return Say("The " MONITOR_NAME " monitor is not installed: there is nothing to remove.",
                    MB_ICONHAND);
-    if (!DeleteMonitorA(0, (LPSTR)kEnvironment, (LPSTR)kMonitorName))
+    if (!DeleteMonitorA(0, (LPSTR)MONITOR_ENVIRONMENT, (LPSTR)MONITOR_NAME))
         return Say(
             "The monitor could not be removed: printers still use its ports. Delete those printers, "
             "or move them to another port (Properties, Details), then run QVSETUP /U again.",
@@ -180,10 +178,10 @@ int Uninstall() {
             MB_ICONHAND);
     if (atRestart)
         return Say(
-            "The QV TCP/IP LMR Port monitor is unregistered. The spooler is still using "
+            "The " MONITOR_NAME " monitor is unregistered. The spooler is still using "
             "QVLMRMON.DLL: it is deleted when Windows restarts.",
             MB_ICONINFORMATION);
-    return Say("The QV TCP/IP LMR Port monitor is removed.", MB_ICONINFORMATION);
+    return Say("The " MONITOR_NAME " monitor is removed.", MB_ICONINFORMATION);
 }
 
 }  // namespace

@@ -148,12 +148,14 @@ std::string WriteWinHelp(const std::string &title, const std::vector<HelpTopic> 
     };
     for (size_t i = 0; i < topics.size(); ++i) {
         uint32_t hdr = pos[2 * i], para = pos[2 * i + 1];
-        uint32_t prev = i ? pos[2 * i - 1] : kNone, nextTopic = i + 1 < topics.size() ? pos[2 * i + 2] : closing;
+        uint32_t prev = i ? pos[2 * i - 1] : kNone,
+                 nextTopic = i + 1 < topics.size() ? pos[2 * i + 2] : closing;
         size_t size = 2 * kLinkHeader + 28 + headerData[i].size() + paraData1[i].size() + paraData2[i].size();
         block += Link(2, topicHeader(size, (uint32_t)i, para, nextTopic), headerData[i], prev, para);
         block += Link(0x20, paraData1[i], paraData2[i], hdr, nextTopic);
     }
-    block += Link(2, topicHeader(kLinkHeader + 28, (uint32_t)topics.size(), kNone, kNone), "", pos.back(), kNone);
+    block +=
+        Link(2, topicHeader(kLinkHeader + 28, (uint32_t)topics.size(), kNone, kNone), "", pos.back(), kNone);
     block.resize(kTopicBlock, '\0');
 
     std::string system;
@@ -210,11 +212,27 @@ std::string WriteWinHelp(const std::string &title, const std::vector<HelpTopic> 
     return out;
 }
 
-bool ParseHelpSource(const std::string &source, std::vector<HelpTopic> *topics, std::string *error) {
+std::map<std::string, uint32_t> ReadHelpContexts(const std::string &header) {
+    std::map<std::string, uint32_t> contexts;
+    std::istringstream in(header);
+    std::string word, name;
+    unsigned long number = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        if (words >> word >> name >> number && word == "#define" && name.compare(0, 4, "IDH_") == 0)
+            contexts[name] = (uint32_t)number;
+    }
+    return contexts;
+}
+
+bool ParseHelpSource(const std::string &source, const std::map<std::string, uint32_t> &contexts,
+                     std::vector<HelpTopic> *topics, std::string *error) {
     std::istringstream in(source);
     std::string line;
     int number = 0;
     HelpTopic *current = nullptr;
+    std::map<uint32_t, std::string> missing;
+    for (const auto &c : contexts) missing[c.second] = c.first;
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -224,13 +242,15 @@ bool ParseHelpSource(const std::string &source, std::vector<HelpTopic> *topics, 
             continue;
         }
         if (!current) {
-            char *end = nullptr;
-            unsigned long context = strtoul(line.c_str(), &end, 10);
-            if (end == line.c_str() || *end != ' ' || !end[1]) {
-                *error = "line " + std::to_string(number) + ": a topic starts with \"NUMBER Title\"";
+            size_t space = line.find(' ');
+            auto context = contexts.find(line.substr(0, space));
+            if (space == std::string::npos || space + 1 == line.size() || context == contexts.end()) {
+                *error = "line " + std::to_string(number) +
+                         ": a topic starts with \"CONTEXT Title\", CONTEXT a help context";
                 return false;
             }
-            topics->push_back({(uint32_t)context, end + 1, ""});
+            topics->push_back({context->second, line.substr(space + 1), ""});
+            missing.erase(context->second);
             current = &topics->back();
             continue;
         }
@@ -246,6 +266,10 @@ bool ParseHelpSource(const std::string &source, std::vector<HelpTopic> *topics, 
             *error = "topic " + std::to_string(t.context) + " has no text";
             return false;
         }
+    if (!missing.empty()) {
+        *error = "help context " + missing.begin()->second + " has no topic";
+        return false;
+    }
     if (topics->empty()) *error = "no topics";
     return !topics->empty();
 }

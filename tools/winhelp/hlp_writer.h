@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,14 @@ struct HelpTopic {
 // The file's bytes; "" when the topics do not fit the one topic block.
 std::string WriteWinHelp(const std::string &title, const std::vector<HelpTopic> &topics);
 
-// Topics from a source text: blocks separated by blank lines, each a line "NUMBER Title"
-// and then the paragraph's lines, joined with spaces; lines starting with '#' are comments.
-// False with a message naming the line when the text is not of that form.
-bool ParseHelpSource(const std::string &source, std::vector<HelpTopic> *topics, std::string *error);
+// The help contexts a C header defines: "#define IDH_NAME NUMBER" lines, by name.
+std::map<std::string, uint32_t> ReadHelpContexts(const std::string &header);
+
+// Topics from a source text: blocks separated by blank lines, each a line "CONTEXT Title",
+// CONTEXT one of contexts by name, and then the paragraph's lines, joined with spaces; lines
+// starting with '#' are comments. False with a message naming the line when the text is not
+// of that form, and naming the context when one has no topic.
+bool ParseHelpSource(const std::string &source, const std::map<std::string, uint32_t> &contexts,
+                     std::vector<HelpTopic> *topics, std::string *error);
 
 #endif
