@@ -13,24 +13,11 @@ target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoi
   -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
 
-# The product's version is written once, in the monitor's resources; the setup program's
-# resources and the kit's name take it from there.
-file(STRINGS ${CMAKE_SOURCE_DIR}/src/ui/qvlmrmon.rc QVLMR_RC_VERSION REGEX "^FILEVERSION |\"FileVersion\"")
-string(REGEX MATCH "FILEVERSION ([0-9, ]+)" _ "${QVLMR_RC_VERSION}")
-set(QVLMR_VERSION_NUMBERS "${CMAKE_MATCH_1}")
-string(REGEX MATCH "\"FileVersion\", \"([^\\\"]+)" _ "${QVLMR_RC_VERSION}")
-set(QVLMR_VERSION "${CMAKE_MATCH_1}")
-if(NOT QVLMR_VERSION OR NOT QVLMR_VERSION_NUMBERS)
-  message(FATAL_ERROR "no FILEVERSION and FileVersion in src/ui/qvlmrmon.rc")
-endif()
-file(WRITE ${CMAKE_BINARY_DIR}/generated/qvsetup_version.h
-     "#define QVSETUP_VERSION_NUMBERS ${QVLMR_VERSION_NUMBERS}\n#define QVSETUP_VERSION_TEXT \"${QVLMR_VERSION}\\0\"\n")
-
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
 add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp
                ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/tools/win32-setup/qvsetup.rc)
-target_include_directories(QVSETUP PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/tools/win32-setup
-                           ${CMAKE_SOURCE_DIR}/src/monitor)
+target_include_directories(QVSETUP PRIVATE ${CMAKE_SOURCE_DIR}/tools/win32-setup ${CMAKE_SOURCE_DIR}/src/monitor
+                           ${CMAKE_SOURCE_DIR}/src/ui)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
 target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
   -fno-asynchronous-unwind-tables -fno-stack-protector)

@@ -43,8 +43,11 @@ if [ -n "$expected" ]; then
   fi
   rm -f /tmp/qvlmr-rc-diff.$$
 fi
-version=$(i686-w64-mingw32-windres -i "$dll" -O rc | grep -c 'VALUE "ProductVersion", "2.037e' || true)
-[ "$version" = 1 ] || { echo "FAIL: the version resource does not name 2.037e"; fail=1; }
+expected=$(sed -n 's/^#define QVLMR_VERSION_TEXT "\(.*\)"$/\1/p' src/ui/version.h)
+for image in "$dll" build/win32/QVSETUP.EXE; do
+  version=$(i686-w64-mingw32-windres -i "$image" -O rc | grep -c "VALUE \"ProductVersion\", \"$expected" || true)
+  [ -n "$expected" ] && [ "$version" = 1 ] || { echo "FAIL: $image's version resource does not name ${expected:-the version of src/ui/version.h}"; fail=1; }
+done
 
 # Stack frames: Windows 95/98/Me (and NT) commit a thread's stack a page at a time behind one
 # guard page, so a function that moves the stack pointer down a page or more at once must

@@ -41,13 +41,19 @@ struct Dialog {
 
 const unsigned long kChildVisible = 0x40000000UL | 0x10000000UL;  // WS_CHILD | WS_VISIBLE
 
-void ReadDefines(const std::string &path, std::map<std::string, long> *defs) {
+// Text defines ("#define NAME "text"") go into texts, for the VERSIONINFO's values.
+void ReadDefines(const std::string &path, std::map<std::string, long> *defs,
+                 std::map<std::string, std::string> *texts) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream ls(line);
         std::string word, name, value;
         if (!(ls >> word) || word != "#define" || !(ls >> name >> value)) continue;
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            (*texts)[name] = value.substr(1, value.size() - 2);
+            continue;
+        }
         if (value.size() > 2 && value.front() == '(' && value.back() == ')')
             value = value.substr(1, value.size() - 2);
         char *end = nullptr;
@@ -125,8 +131,9 @@ bool Tokenize(const std::string &path, std::vector<Token> *tokens, std::string *
 
 class Parser {
   public:
-    Parser(std::vector<Token> tokens, std::map<std::string, long> defs, std::string file)
-        : t_(std::move(tokens)), defs_(std::move(defs)), file_(std::move(file)) {}
+    Parser(std::vector<Token> tokens, std::map<std::string, long> defs,
+           std::map<std::string, std::string> texts, std::string file)
+        : t_(std::move(tokens)), defs_(std::move(defs)), texts_(std::move(texts)), file_(std::move(file)) {}
 
     bool Parse(std::map<long, std::string> *strings, std::vector<Dialog> *dialogs) {
         while (Peek().kind != Token::End) {
@@ -291,9 +298,13 @@ class Parser {
         if (!SkipBlock()) return false;
         for (size_t i = start; i + 3 < pos_; ++i) {
             const Token &v = t_[i], &name = t_[i + 1], &comma = t_[i + 2], &text = t_[i + 3];
-            if (v.kind == Token::Word && v.text == "VALUE" && name.kind == Token::String &&
-                comma.kind == Token::Punct && comma.text == "," && text.kind == Token::String)
+            if (v.kind != Token::Word || v.text != "VALUE" || name.kind != Token::String ||
+                comma.kind != Token::Punct || comma.text != ",")
+                continue;
+            if (text.kind == Token::String)
                 versions_[name.text] = text.text.substr(0, text.text.find('\0'));
+            else if (text.kind == Token::Word && texts_.count(text.text))
+                versions_[name.text] = texts_[text.text];
         }
         return true;
     }
@@ -316,6 +327,7 @@ class Parser {
     std::vector<Token> t_;
     size_t pos_ = 0;
     std::map<std::string, long> defs_;
+    std::map<std::string, std::string> texts_;
     std::string file_, error_;
     std::map<std::string, std::string> versions_;
 };
@@ -406,11 +418,12 @@ int main(int argc, char **argv) {
     }
     const char *rc = argv[1], *cppPath = argv[2], *dumpPath = nullptr;
     std::map<std::string, long> defs;
+    std::map<std::string, std::string> texts;
     for (int i = 3; i < argc; ++i) {
         if (std::string(argv[i]) == "--dump" && i + 1 < argc)
             dumpPath = argv[++i];
         else
-            ReadDefines(argv[i], &defs);
+            ReadDefines(argv[i], &defs, &texts);
     }
     std::vector<Token> tokens;
     std::string error;
@@ -418,7 +431,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "rcgen: %s\n", error.c_str());
         return 1;
     }
-    Parser parser(std::move(tokens), std::move(defs), rc);
+    Parser parser(std::move(tokens), std::move(defs), std::move(texts), rc);
     std::map<long, std::string> strings;
     std::vector<Dialog> dialogs;
     if (!parser.Parse(&strings, &dialogs)) {

@@ -1,9 +1,10 @@
 #include "about_box.h"
 
 #include "../monitor/text.h"
+#include "version.h"
 
 #define PRODUCT_TITLE "TCP/IP Quorvane"
-#define PRODUCT_VERSION "Version 2.037e"
+#define PRODUCT_VERSION "Version " QVLMR_VERSION_TEXT
 #define SUPPORTED_SYSTEMS "95/98/Me"
 #define OWNERSHIP_NOTICE "Copyright (C) 1998-2002 QV Systems."
 #define RIGHTS_RESERVED "All rights reserved."

@@ -41,18 +41,18 @@ void SelectRaw(HWND dialog) {
 DWORD HelpContext(int controlId) {
     switch (controlId) {
         case IDC_PORT_NAME:
-        case IDC_PORT_NAME_LABEL: return IDH_PORT_NAME;
+        case IDC_PORT_NAME_LABEL: return IDH_SETUP_PORT_NAME;
         case IDC_ADDRESS:
-        case IDC_ADDRESS_LABEL: return IDH_ADDRESS;
-        case IDOK: return IDH_OK;
-        case IDCANCEL: return IDH_CANCEL;
-        case IDC_ABOUT: return IDH_ABOUT;
-        case IDC_PROTOCOL_GROUP: return IDH_PROTOCOL;
+        case IDC_ADDRESS_LABEL: return IDH_SETUP_ADDRESS;
+        case IDOK: return IDH_SETUP_OK;
+        case IDCANCEL: return IDH_SETUP_CANCEL;
+        case IDC_ABOUT: return IDH_SETUP_ABOUT;
+        case IDC_PROTOCOL_GROUP: return IDH_SETUP_PROTOCOL;
         case IDC_PORT_NUMBER:
-        case IDC_PORT_NUMBER_LABEL: return IDH_PORT_NUMBER;
-        case IDC_BYTE_COUNT: return IDH_BYTE_COUNT;
-        case IDC_LPR: return IDH_LPR;
-        case IDC_RAW: return IDH_RAW;
+        case IDC_PORT_NUMBER_LABEL: return IDH_SETUP_PORT_NUMBER;
+        case IDC_BYTE_COUNT: return IDH_SETUP_BYTE_COUNT;
+        case IDC_LPR: return IDH_SETUP_LPR;
+        case IDC_RAW: return IDH_SETUP_RAW;
         default: return 0;
     }
 }

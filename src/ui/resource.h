@@ -27,15 +27,15 @@
 #define IDC_ADDRESS 413
 
 // The setup dialog's help contexts in QVLMRMON.HLP; the help writer reads them from here.
-#define IDH_PORT_NAME 450
-#define IDH_ADDRESS 451
-#define IDH_OK 452
-#define IDH_CANCEL 453
-#define IDH_ABOUT 454
-#define IDH_PROTOCOL 455
-#define IDH_PORT_NUMBER 456
-#define IDH_BYTE_COUNT 457
-#define IDH_LPR 460
-#define IDH_RAW 461
+#define IDH_SETUP_PORT_NAME 450
+#define IDH_SETUP_ADDRESS 451
+#define IDH_SETUP_OK 452
+#define IDH_SETUP_CANCEL 453
+#define IDH_SETUP_ABOUT 454
+#define IDH_SETUP_PROTOCOL 455
+#define IDH_SETUP_PORT_NUMBER 456
+#define IDH_SETUP_BYTE_COUNT 457
+#define IDH_SETUP_LPR 460
+#define IDH_SETUP_RAW 461
 
 #endif
