@@ -1,78 +1,19 @@
 // The dialog manager: modal dialogs built from the module's own templates, their controls,
-// a per-thread message queue, focus, notifications, message boxes and help requests, and
-// the driver that plays the user.
-#include "host_internal.h"
+// a per-thread message queue, focus, notifications, message boxes and help requests; the
+// USER32 calls the monitor makes on them. The driver that plays the user is in
+// dialog_driver.cpp, what tests read back in dialog_inspection.cpp.
+#include "dialog_internal.h"
 
 #include <qvlmr_resources.h>
 
-#include <condition_variable>
-#include <deque>
-#include <map>
 #include <memory>
 #include <stdio.h>
 #include <string.h>
-#include <strings.h>
 
 #include <algorithm>
 
 namespace qvhost {
-
-namespace {
-
-const uintptr_t kLocalBase = 0x7F000000;
-const size_t kDefaultLimit = 30000;
-
-struct Control {
-    HWND hwnd;
-    int id;
-    std::string className, text;
-    DWORD style;
-    bool enabled;
-    UINT checked = BST_UNCHECKED;
-    size_t limit = kDefaultLimit;
-    bool Is(const char *cls) const { return strcasecmp(className.c_str(), cls) == 0; }
-    DWORD ButtonType() const { return style & BS_TYPEMASK; }
-};
-
-struct Dialog {
-    HWND hwnd;
-    int templateId;
-    DLGPROC proc;
-    HWND parent;
-    DWORD thread;
-    std::string caption;
-    std::vector<Control> controls;  // never resized after creation: pointers stay valid
-    LONG_PTR longs[3] = {0, 0, 0};
-    HWND focus = nullptr;
-    bool enabled = true, ended = false;
-    INT_PTR result = 0;
-    uint64_t serial;
-};
-
-struct Entry {
-    DWORD thread;
-    HWND hwnd;
-    UINT msg;
-    WPARAM w;
-    LPARAM l;
-    std::function<void()> action;  // driver input, run on the dialog's thread
-};
-
-struct Manager {
-    std::mutex mu;
-    std::condition_variable cv;
-    std::map<HWND, Dialog *> dialogs;
-    std::map<HWND, std::pair<Dialog *, size_t>> controls;
-    std::deque<Entry> queue;
-    std::map<DWORD, bool> waiting;  // the thread's innermost modal loop waits for input
-    uintptr_t nextHandle = 1;
-    uint64_t nextSerial = 1;
-    HWND foreground = nullptr;
-    std::vector<MessageBoxRecord> boxes;
-    std::vector<HelpRecord> helps;
-    std::vector<InputAttachment> attachments;
-    std::function<void(const MessageBoxRecord &)> boxHook;
-};
+namespace dialogs {
 
 Manager &M() {
     static Manager *m = new Manager;  // outlives threads still waiting at exit
@@ -88,7 +29,7 @@ Dialog *FindDialog(HWND h) {
     auto it = M().dialogs.find(h);
     return it == M().dialogs.end() ? nullptr : it->second;
 }
-Control *FindControl(HWND dialog, int id, Dialog **owner = nullptr) {
+Control *FindControl(HWND dialog, int id, Dialog **owner) {
     Dialog *d = FindDialog(dialog);
     if (!d) return nullptr;
     for (Control &c : d->controls)
@@ -98,7 +39,7 @@ Control *FindControl(HWND dialog, int id, Dialog **owner = nullptr) {
         }
     return nullptr;
 }
-Control *ControlByHandle(HWND h, Dialog **owner = nullptr) {
+Control *ControlByHandle(HWND h, Dialog **owner) {
     auto it = M().controls.find(h);
     if (it == M().controls.end()) return nullptr;
     if (owner) *owner = it->second.first;
@@ -120,7 +61,6 @@ void Notify(Dialog *d, const Control &c, WORD code) {
     Send(d, WM_COMMAND, MAKEWPARAM(c.id, code), (LPARAM)c.hwnd);
 }
 
-// Sets an edit field's text and reports the change as Windows does, on the calling thread.
 void ChangeText(HWND dialog, int id, const std::string &text, bool notify) {
     Dialog *d;
     Control *c;
@@ -143,7 +83,7 @@ HWND FirstTabStop(Dialog *d) {
     return nullptr;
 }
 
-void Post(DWORD thread, HWND hwnd, UINT msg, WPARAM w, LPARAM l, std::function<void()> action = nullptr) {
+void Post(DWORD thread, HWND hwnd, UINT msg, WPARAM w, LPARAM l, std::function<void()> action) {
     M().queue.push_back(Entry{thread, hwnd, msg, w, l, std::move(action)});
     M().cv.notify_all();
 }
@@ -171,89 +111,9 @@ void Dispatch(Entry &e) {
     }
 }
 
-// Runs one piece of user input on the dialog's thread; waits until it ran, or until it
-// opened a nested modal box that now waits for input, and the thread is idle again.
-bool Act(HWND dialog, std::function<bool(Dialog *)> input) {
-    struct Progress {
-        bool started = false, finished = false, result = true;
-    };
-    auto done = std::make_shared<Progress>();
-    DWORD thread;
-    {
-        std::unique_lock<std::mutex> lock(M().mu);
-        Dialog *d = FindDialog(dialog);
-        if (!d || d->ended) return false;
-        thread = d->thread;
-        Post(thread, dialog, 0, 0, 0, [dialog, input, done] {
-            Dialog *target;
-            {
-                std::lock_guard<std::mutex> lock(M().mu);
-                done->started = true;
-                target = FindDialog(dialog);
-                if (target && (!target->enabled || target->ended)) target = nullptr;
-            }
-            bool result = target ? input(target) : false;
-            std::lock_guard<std::mutex> lock(M().mu);
-            done->finished = true;
-            done->result = result;
-            M().cv.notify_all();
-        });
-        if (!M().cv.wait_for(lock, std::chrono::seconds(30),
-                             [&] { return done->finished || (done->started && ThreadIdle(thread)); }))
-            return false;
-    }
-    WaitDialogIdle(dialog, 30000);
-    std::lock_guard<std::mutex> lock(M().mu);
-    return done->result;
-}
+}  // namespace dialogs
 
-// The control for input by the user: it must exist and be enabled.
-Control *InputControl(Dialog *d, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(d->hwnd, id);
-    return c && c->enabled ? c : nullptr;
-}
-
-// An enabled, writable edit field, given the focus as a click into it would.
-Control *FocusEditable(Dialog *d, int id) {
-    Control *c = InputControl(d, id);
-    if (!c || !c->Is("Edit") || (c->style & ES_READONLY)) return nullptr;
-    std::lock_guard<std::mutex> lock(M().mu);
-    d->focus = c->hwnd;
-    return c;
-}
-
-void ClickOn(Dialog *d, Control *c) {
-    {
-        std::lock_guard<std::mutex> lock(M().mu);
-        if (!c->Is("Static") && c->ButtonType() != BS_GROUPBOX) d->focus = c->hwnd;
-        if (c->Is("Button") && c->ButtonType() == BS_AUTOCHECKBOX)
-            c->checked = c->checked ? BST_UNCHECKED : BST_CHECKED;
-        if (c->Is("Button") && c->ButtonType() == BS_AUTORADIOBUTTON) {
-            // the radio buttons of its group: from the last WS_GROUP at or before it to the next
-            size_t at = c - &d->controls[0], first = at, last = at;
-            while (first > 0 && !(d->controls[first].style & WS_GROUP)) --first;
-            while (last + 1 < d->controls.size() && !(d->controls[last + 1].style & WS_GROUP)) ++last;
-            for (size_t i = first; i <= last; ++i)
-                if (d->controls[i].Is("Button") && d->controls[i].ButtonType() == BS_AUTORADIOBUTTON)
-                    d->controls[i].checked = i == at ? BST_CHECKED : BST_UNCHECKED;
-        }
-    }
-    if (c->Is("Button")) Notify(d, *c, BN_CLICKED);
-}
-
-bool PressCommand(Dialog *d, int id) {
-    Control *c;
-    {
-        std::lock_guard<std::mutex> lock(M().mu);
-        c = FindControl(d->hwnd, id);
-        if (c && !c->enabled) return false;
-    }
-    Send(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), c ? (LPARAM)c->hwnd : 0);
-    return true;
-}
-
-}  // namespace
+using namespace dialogs;
 
 bool IsLocalWindow(HWND h) {
     uintptr_t v = (uintptr_t)h;
@@ -279,230 +139,6 @@ DWORD LocalWindowThread(HWND h) {
 void NotifyDialogs() {
     std::lock_guard<std::mutex> lock(M().mu);
     M().cv.notify_all();
-}
-
-// ---- driver -----------------------------------------------------------------------------
-
-HWND WaitForDialog(int templateId, DWORD thread, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(M().mu);
-    HWND found = nullptr;
-    auto pick = [&] {
-        uint64_t best = 0;
-        for (auto &p : M().dialogs) {
-            Dialog *d = p.second;
-            if (d->templateId == templateId && !d->ended && (!thread || d->thread == thread) &&
-                d->serial > best) {
-                best = d->serial;
-                found = d->hwnd;
-            }
-        }
-        return found != nullptr;
-    };
-    M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), pick);
-    if (!found) return nullptr;
-    DWORD t = FindDialog(found)->thread;
-    M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                    [&] { return !FindDialog(found) || ThreadIdle(t); });
-    return FindDialog(found) ? found : nullptr;
-}
-
-bool WaitDialogClosed(HWND dialog, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(M().mu);
-    return M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !FindDialog(dialog); });
-}
-
-bool WaitDialogIdle(HWND dialog, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(M().mu);
-    return M().cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        Dialog *d = FindDialog(dialog);
-        return !d || ThreadIdle(d->thread);
-    });
-}
-
-bool TypeText(HWND dialog, int id, const std::string &text) {
-    return Act(dialog, [id, text](Dialog *d) {
-        Control *c = FocusEditable(d, id);
-        if (!c) return false;
-        bool selected = true;  // the whole text, as a click into the field and Ctrl+A leave it
-        if (text.empty() && !c->text.empty()) ChangeText(d->hwnd, id, "", true);
-        for (char ch : text) {
-            std::string now = selected ? std::string() : c->text;
-            if ((c->style & ES_NUMBER) && !(ch >= '0' && ch <= '9')) continue;  // refused key
-            if (now.size() >= c->limit) continue;
-            selected = false;
-            ChangeText(d->hwnd, id, now + ch, true);
-        }
-        return true;
-    });
-}
-
-bool PasteText(HWND dialog, int id, const std::string &text) {
-    return Act(dialog, [id, text](Dialog *d) {
-        Control *c = FocusEditable(d, id);
-        if (!c) return false;
-        ChangeText(d->hwnd, id, text.substr(0, std::min(text.size(), c->limit)), true);
-        return true;
-    });
-}
-
-bool ClickButton(HWND dialog, int id) {
-    return Act(dialog, [id](Dialog *d) {
-        Control *c = InputControl(d, id);
-        if (!c) return false;
-        ClickOn(d, c);
-        return true;
-    });
-}
-
-bool PressEnter(HWND dialog) {
-    return Act(dialog, [](Dialog *d) {
-        int id = IDOK;
-        {
-            std::lock_guard<std::mutex> lock(M().mu);
-            Control *focused = ControlByHandle(d->focus);
-            if (focused && focused->Is("Button") &&
-                (focused->ButtonType() == BS_PUSHBUTTON || focused->ButtonType() == BS_DEFPUSHBUTTON))
-                id = focused->id;
-            else
-                for (const Control &c : d->controls)
-                    if (c.Is("Button") && c.ButtonType() == BS_DEFPUSHBUTTON) id = c.id;
-        }
-        return PressCommand(d, id);
-    });
-}
-
-bool PressEsc(HWND dialog) {
-    return Act(dialog, [](Dialog *d) { return PressCommand(d, IDCANCEL); });
-}
-
-bool CloseFromCaption(HWND dialog) {
-    return Act(dialog, [](Dialog *d) {
-        Entry e{d->thread, d->hwnd, WM_CLOSE, 0, 0, nullptr};
-        Dispatch(e);
-        return true;
-    });
-}
-
-bool AskHelp(HWND dialog, int id) {
-    return Act(dialog, [id](Dialog *d) {
-        HWND item;
-        {
-            std::lock_guard<std::mutex> lock(M().mu);
-            Control *c = FindControl(d->hwnd, id);
-            if (!c) return false;
-            item = c->hwnd;
-        }
-        HELPINFO info = {sizeof(HELPINFO), HELPINFO_WINDOW, id, (HANDLE)item, 0, {0, 0}};
-        Send(d, WM_HELP, 0, (LPARAM)&info);
-        return true;
-    });
-}
-
-bool Repaint(HWND dialog) {
-    return Act(dialog, [](Dialog *d) {
-        Entry e{d->thread, d->hwnd, WM_PAINT, 0, 0, nullptr};
-        Dispatch(e);
-        return true;
-    });
-}
-
-bool DialogOpen(HWND dialog) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Dialog *d = FindDialog(dialog);
-    return d && !d->ended;
-}
-
-int DialogTemplate(HWND dialog) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Dialog *d = FindDialog(dialog);
-    return d ? d->templateId : 0;
-}
-
-std::string DialogCaption(HWND dialog) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Dialog *d = FindDialog(dialog);
-    return d ? d->caption : "";
-}
-
-std::string FieldText(HWND dialog, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(dialog, id);
-    return c ? c->text : "";
-}
-
-bool ControlEnabled(HWND dialog, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(dialog, id);
-    return c && c->enabled;
-}
-
-bool ControlChecked(HWND dialog, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(dialog, id);
-    return c && c->checked == BST_CHECKED;
-}
-
-DWORD ControlStyle(HWND dialog, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(dialog, id);
-    return c ? c->style : 0;
-}
-
-size_t FieldLimit(HWND dialog, int id) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Control *c = FindControl(dialog, id);
-    return c ? c->limit : 0;
-}
-
-int FocusedControl(HWND dialog) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    Dialog *owner = nullptr;
-    Control *c = ControlByHandle(FindDialog(dialog) ? FindDialog(dialog)->focus : nullptr, &owner);
-    return c && owner->hwnd == dialog ? c->id : 0;
-}
-
-std::vector<int> TabOrder(HWND dialog) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    std::vector<int> ids;
-    if (Dialog *d = FindDialog(dialog))
-        for (const Control &c : d->controls)
-            if (c.style & WS_TABSTOP) ids.push_back(c.id);
-    return ids;
-}
-
-HWND ForegroundWindow() {
-    std::lock_guard<std::mutex> lock(M().mu);
-    return M().foreground;
-}
-
-std::vector<MessageBoxRecord> MessageBoxes() {
-    std::lock_guard<std::mutex> lock(M().mu);
-    return M().boxes;
-}
-
-void SetMessageBoxHook(std::function<void(const MessageBoxRecord &)> hook) {
-    std::lock_guard<std::mutex> lock(M().mu);
-    M().boxHook = std::move(hook);
-}
-
-std::vector<HelpRecord> HelpRequests() {
-    std::lock_guard<std::mutex> lock(M().mu);
-    return M().helps;
-}
-
-std::vector<InputAttachment> InputAttachments() {
-    std::lock_guard<std::mutex> lock(M().mu);
-    return M().attachments;
-}
-
-void ClearDialogRecords() {
-    {
-        std::lock_guard<std::mutex> lock(M().mu);
-        M().boxes.clear();
-        M().helps.clear();
-        M().attachments.clear();
-    }
-    ClearPaintRecords();
 }
 
 }  // namespace qvhost
