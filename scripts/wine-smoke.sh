@@ -3,11 +3,21 @@
 # as they are), builds the DLL, the harness QVSMOKE.EXE and the spooler stand-in
 # (WINSPOOL.DRV, SPOOLSS.DLL, loaded in place of Wine's own), runs the harness in a fresh
 # 32-bit prefix on a virtual display (jobs in all three modes to printers of its own on
-# 127.0.0.1, the dialogs), photographs the three dialogs into docs/screenshots/ and cleans up. Every check is one line. Exits 0 when all pass, 1 when one fails, 77 when
-# this machine cannot run 32-bit Windows programs (not even through qemu) or is not root.
+# 127.0.0.1, the dialogs, the setup program), photographs the dialogs and help topics into
+# build/screenshots/ and cleans up. Every check is one line. Exits 0 when all pass, 1 when
+# one fails, 77 when this machine cannot run 32-bit Windows programs (not even through
+# qemu) or is not root.
+# Usage: scripts/wine-smoke.sh [--pictures]   (--pictures: copies them into docs/screenshots/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+pictures=0
+case "${1:-}" in
+  --pictures) pictures=1 ;;
+  "") ;;
+  *) echo "usage: scripts/wine-smoke.sh [--pictures]" >&2; exit 2 ;;
+esac
+shots_dir=build/screenshots
 say() { echo "wine-smoke: $*"; }
 if [ "$(id -u)" != 0 ]; then say "SKIPPED: needs root (binfmt_misc, reserved local ports)"; exit 77; fi
 
@@ -117,7 +127,7 @@ EOF
 wine regedit /S "$(winepath -w "$work/smoke.reg")" >"$work/regedit.log" 2>&1
 
 say "running the harness"
-mkdir -p "$work/sync" docs/screenshots
+mkdir -p "$work/sync" "$shots_dir"
 wine "$work/QVSMOKE.EXE" "$(winepath -w "$work/sync")" \
   >"$work/harness.out" 2>"$work/harness.err" &
 harness=$!
@@ -128,8 +138,8 @@ for _ in $(seq 1 9000); do
     name=${ready##*/ready-}
     # the screen until the dialog is on it (a picture trimmed to one pixel is an empty screen)
     for _ in 1 2 3 4 5 6 7 8 9 10; do
-      import -window root "$work/$name.png" && convert "$work/$name.png" -trim +repage "docs/screenshots/$name.png" 2>/dev/null
-      [ "$(identify -format '%w' "docs/screenshots/$name.png")" -gt 1 ] && break
+      import -window root "$work/$name.png" && convert "$work/$name.png" -trim +repage "$shots_dir/$name.png" 2>/dev/null
+      [ "$(identify -format '%w' "$shots_dir/$name.png")" -gt 1 ] && break
       sleep 0.5
     done
     rm -f "$ready"
@@ -145,4 +155,5 @@ cat "$work/harness.out"
 if [ "$status" != 0 ] || ! grep -q '^DONE: 0 check' "$work/harness.out"; then
   say "FAIL (harness exit $status)"; tail -60 "$work/harness.err"; exit 1
 fi
-say "OK: all checks passed; $shots pictures in docs/screenshots/"
+[ $pictures = 1 ] && cp "$shots_dir"/*.png docs/screenshots/
+say "OK: all checks passed; $shots pictures in $shots_dir/$([ $pictures = 1 ] && echo ', copied into docs/screenshots/')"
