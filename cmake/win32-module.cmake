@@ -1,16 +1,21 @@
-# QVLMRMON.DLL: the same core sources, no host code, no C runtime. Frames of a page or more
-# keep their stack probe (libgcc's ___chkstk_ms, linked in, no import): Windows commits a
-# thread's stack one page at a time behind a single guard page.
+# QVLMRMON.DLL and QVSETUP.EXE, the two images a Windows 95 user runs: no C runtime, code
+# for the i486, and what the Windows 95 loader takes. Frames of a page or more keep their
+# stack probe (libgcc's ___chkstk_ms, linked in, no import): Windows commits a thread's stack
+# one page at a time behind a single guard page.
 enable_language(RC)
+set(QVLMR_WIN95_COMPILE -Wall -Wextra -O2 -march=i486 -mtune=generic -mno-mmx -mno-sse -mfpmath=387
+  -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector -fno-threadsafe-statics
+  -fno-tree-loop-distribute-patterns)
+set(QVLMR_WIN95_LINK -nostdlib -nostartfiles -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4
+  -Wl,--minor-os-version,0 -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
+
+# QVLMRMON.DLL: the same core sources, no host code.
 add_library(QVLMRMON SHARED ${QVLMR_CORE_SOURCES} ${CMAKE_SOURCE_DIR}/src/ui/qvlmrmon.rc
             ${CMAKE_SOURCE_DIR}/cmake/win32/qvlmrmon.def)
 set_target_properties(QVLMRMON PROPERTIES PREFIX "" OUTPUT_NAME "QVLMRMON" SUFFIX ".DLL")
-target_compile_options(QVLMRMON PRIVATE -Wall -Wextra -O2 -march=i486 -mtune=generic -mno-mmx -mno-sse
-  -mfpmath=387 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-stack-protector
-  -fno-threadsafe-statics -fno-tree-loop-distribute-patterns)
-target_link_options(QVLMRMON PRIVATE -nostdlib -nostartfiles -Wl,-e,_DllEntryPoint@12
-  -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -Wl,--no-seh
-  -Wl,--disable-dynamicbase -Wl,--disable-nxcompat -Wl,--enable-stdcall-fixup)
+target_compile_options(QVLMRMON PRIVATE ${QVLMR_WIN95_COMPILE})
+target_link_options(QVLMRMON PRIVATE ${QVLMR_WIN95_LINK} -Wl,-e,_DllEntryPoint@12 -Wl,--no-seh
+  -Wl,--enable-stdcall-fixup)
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
 
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
@@ -19,11 +24,8 @@ add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp
 target_include_directories(QVSETUP PRIVATE ${CMAKE_SOURCE_DIR}/tools/win32-setup ${CMAKE_SOURCE_DIR}/src/monitor
                            ${CMAKE_SOURCE_DIR}/src/ui)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
-target_compile_options(QVSETUP PRIVATE -Wall -Wextra -O2 -march=i486 -fno-exceptions -fno-rtti
-  -fno-asynchronous-unwind-tables -fno-stack-protector)
-target_link_options(QVSETUP PRIVATE -nostdlib -nostartfiles -Wl,-e,_SetupEntry@0
-  -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-  -Wl,--disable-dynamicbase -Wl,--disable-nxcompat)
+target_compile_options(QVSETUP PRIVATE ${QVLMR_WIN95_COMPILE})
+target_link_options(QVSETUP PRIVATE ${QVLMR_WIN95_LINK} -Wl,-e,_SetupEntry@0)
 target_link_libraries(QVSETUP PRIVATE winspool advapi32 user32 kernel32 gcc)
 
 # The smoke test under Wine (scripts/wine-smoke.sh); none of it is installed.

@@ -17,7 +17,7 @@ int Result(long r) {
     return r < 0 ? Fail((int)-r) : (int)r;
 }
 
-void CopyText(char *dst, const char *src, int cap) {
+void CopyText(char *dst, int cap, const char *src) {
     int i = 0;
     for (; src[i] && i < cap - 1; ++i) dst[i] = src[i];
     dst[i] = 0;
@@ -113,8 +113,8 @@ int WSAAPI WSAStartup(WORD version, LPWSADATA data) {
         *data = WSADATA();
         data->wVersion = 0x0101;
         data->wHighVersion = 0x0101;
-        CopyText(data->szDescription, "QVLMR host sockets", sizeof data->szDescription);
-        CopyText(data->szSystemStatus, "Running", sizeof data->szSystemStatus);
+        CopyText(data->szDescription, sizeof data->szDescription, "QVLMR host sockets");
+        CopyText(data->szSystemStatus, sizeof data->szSystemStatus, "Running");
         data->iMaxSockets = 256;
     }
     return 0;
@@ -296,7 +296,7 @@ struct hostent *WSAAPI gethostbyname(const char *name) {
         t_wsaError = WSAHOST_NOT_FOUND;
         return nullptr;
     }
-    CopyText(h.name, name, sizeof h.name);
+    CopyText(h.name, sizeof h.name, name);
     for (int i = 0; i < n; ++i) h.addrList[i] = (char *)&h.addrs[i];
     h.he.h_name = h.name;
     h.he.h_aliases = h.aliases;
@@ -327,7 +327,7 @@ int WSAAPI gethostname(char *name, int len) {
     int n = 0;
     while (host[n]) ++n;
     if (!name || len <= n) return Fail(WSAEFAULT);
-    CopyText(name, host, len);
+    CopyText(name, len, host);
     return 0;
 }
 
