@@ -26,6 +26,8 @@ std::string MapPath(const char *windowsPath);
 // handle given to its DllEntryPoint, or null with the error text.
 HINSTANCE LoadModule(const std::string &path, std::string *error);
 void *ModuleSymbol(HINSTANCE module, const char *name);
+// A text value of the module's version resource ("FileVersion", ...); "" when it has none.
+std::string ModuleVersionText(HINSTANCE module, const std::string &name);
 // The spooler lists the ports of every loaded monitor through its EnumPorts.
 typedef BOOL(WINAPI *EnumPortsFn)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
 void RegisterMonitorEnumPorts(EnumPortsFn fn);

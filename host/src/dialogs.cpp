@@ -4,7 +4,7 @@
 // dialog_driver.cpp, what tests read back in dialog_inspection.cpp.
 #include "dialog_internal.h"
 
-#include <qvlmr_resources.h>
+#include "resources.h"
 
 #include <memory>
 #include <stdio.h>
@@ -149,10 +149,9 @@ extern "C" {
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc,
                                LPARAM param) {
-    QvDialogResourceFn resources = (QvDialogResourceFn)ModuleSymbol(instance, "QvlmrDialogResource");
     uintptr_t id = (uintptr_t)templateName;
-    const QvDialogResource *res = resources && id <= 0xFFFF ? resources((unsigned)id) : nullptr;
-    if (!res || !proc) {
+    DialogResource res;
+    if (id > 0xFFFF || !LoadDialogResource(instance, (int)id, &res) || !proc) {
         SetLastError(1814); /* ERROR_RESOURCE_NAME_NOT_FOUND */
         return -1;
     }
@@ -161,14 +160,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
     {
         std::lock_guard<std::mutex> lock(M().mu);
         d->hwnd = NewHandle();
-        d->templateId = res->id;
+        d->templateId = res.id;
         d->proc = proc;
         d->parent = parent;
         d->thread = GetCurrentThreadId();
-        d->caption = res->caption;
+        d->caption = res.caption;
         d->serial = M().nextSerial++;
-        for (int i = 0; i < res->itemCount; ++i) {
-            const QvDialogItem &item = res->items[i];
+        for (const DialogResourceItem &item : res.items) {
             d->controls.push_back(Control{NewHandle(), item.id, item.className, item.text, item.style,
                                           !(item.style & WS_DISABLED)});
         }

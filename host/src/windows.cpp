@@ -1,6 +1,7 @@
 // Top-level windows across processes (queue windows), posted messages, string resources.
 #include "host_db.h"
 #include "host_internal.h"
+#include "resources.h"
 
 #include <signal.h>
 #include <string.h>
@@ -112,18 +113,17 @@ DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 }
 
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
-    typedef const char *(*StringFn)(UINT);
-    StringFn fn = (StringFn)ModuleSymbol(instance, "QvlmrStringResource");
-    const char *text = fn ? fn(id) : nullptr;
+    std::string text;
+    bool found = LoadModuleString(instance, id, &text);
     if (!buffer || bufferMax <= 0) return 0;
-    if (!text) {
+    if (!found) {
         buffer[0] = 0;
         SetLastError(1814); /* ERROR_RESOURCE_NAME_NOT_FOUND */
         return 0;
     }
-    size_t n = strlen(text);
+    size_t n = text.size();
     if (n > (size_t)bufferMax - 1) n = (size_t)bufferMax - 1;
-    memcpy(buffer, text, n);
+    memcpy(buffer, text.data(), n);
     buffer[n] = 0;
     return (int)n;
 }

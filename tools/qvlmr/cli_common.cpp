@@ -7,7 +7,6 @@
 
 #include "cli.h"
 
-#include <qvlmr_resources.h>
 
 namespace {
 
@@ -121,10 +120,9 @@ std::string ModuleVersion(std::string *error) {
     std::string path = ModulePath();
     HINSTANCE module = qvhost::LoadModule(path, error);
     if (!module) return "";
-    QvVersionResourceFn version = (QvVersionResourceFn)qvhost::ModuleSymbol(module, "QvlmrVersionResource");
-    const char *text = version ? version("FileVersion") : nullptr;
-    if (!text) *error = path + " has no version resource";
-    return text ? text : "";
+    std::string text = qvhost::ModuleVersionText(module, "FileVersion");
+    if (text.empty()) *error = path + " has no version resource";
+    return text;
 }
 
 bool TakeOption(Args &args, const std::string &name, std::string *value, bool *bad) {
