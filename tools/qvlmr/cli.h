@@ -31,7 +31,7 @@ bool ParseNumber(const std::string &text, unsigned long long max, unsigned long 
 
 // "queued", "printing", "paused", "being deleted" or "interrupted", as a user would say it.
 std::string JobState(const qvhost::JobView &job);
-// The module's version ("2.037e"), from its version resource; "" when it has none.
+// The module's version, from its version resource; "" when it has none.
 std::string ModuleVersion(std::string *error);
 
 int CmdInstall(Args &args);

@@ -82,13 +82,15 @@ bool SameContents(const char *a, const char *b) {
 bool ScheduleAtRestart(const char *target, const char *source) {
     // "TARGET=SOURCE", or "NUL=SOURCE" to delete; each file by its short name.
     char line[2 * MAX_PATH + 8] = "NUL";
-    if (target && !GetShortPathNameA(target, line, MAX_PATH)) return false;
+    DWORD length = target ? GetShortPathNameA(target, line, MAX_PATH) : 3;
+    if (length == 0 || length >= MAX_PATH) return false;  // a longer answer is the size it needs
     Append(line, sizeof line, "=");
     int at = lstrlenA(line);
-    if (!GetShortPathNameA(source, line + at, MAX_PATH)) return false;
+    length = GetShortPathNameA(source, line + at, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
     Append(line, sizeof line, "\r\n");
     char path[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    length = GetWindowsDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH - 16) return false;
     Append(path, MAX_PATH, "\\WININIT.INI");
     HANDLE file =
