@@ -60,10 +60,11 @@ if ! "$probe" --version >/dev/null 2>&1; then
   fi
   dpkg-deb -x "$work"/qemu-user_*.deb "$work/qemu"
   qemu=$(find "$work/qemu" -name 'qemu-i386' -type f | head -1)
-  cp "$qemu" /usr/local/bin/qvlmr-qemu-i386
+  # The interpreter stays in the build folder: registered with F, the kernel opens it now.
+  mkdir -p build/wine && cp "$qemu" build/wine/qvlmr-qemu-i386
   mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
   [ -e /proc/sys/fs/binfmt_misc/qvlmr-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qvlmr-i386
-  printf '%s' ':qvlmr-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/local/bin/qvlmr-qemu-i386:F' \
+  printf '%s%s:F' ':qvlmr-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:' "$root/build/wine/qvlmr-qemu-i386" \
     >/proc/sys/fs/binfmt_misc/register
   if ! "$probe" --version >/dev/null 2>&1; then
     say "SKIPPED: 32-bit programs do not run here even through qemu"; exit 77
