@@ -13,6 +13,7 @@ const char kInstalled[] =
     "Other.";
 // Where a user's CD puts the kit: read-only files, and a path that holds "-U".
 const char kCdKit[] = "C:\\QV-U Kit\\";
+const char kNewKit[] = "C:\\QV-U Kit\\new\\";  // a kit with another build of the DLL
 const char kPrintersKey[] = "System\\CurrentControlSet\\control\\Print\\Printers";
 
 std::string SystemFile(const std::string &name) {
@@ -228,7 +229,7 @@ HMODULE InstallWithSetup() {
 }
 
 HMODULE UpgradeWithSetup(HMODULE monitor) {
-    const std::string kit = std::string(kCdKit) + "new\\";
+    const std::string kit = kNewKit;
     MakeKit(kit, true, true);
     std::string newDll = FileBytes(kit + "QVLMRMON.DLL"), dll = SystemFile("QVLMRMON.DLL");
     DWORD code = 0;
@@ -272,6 +273,19 @@ void RemoveWithSetup(HMODULE monitor) {
               wininit.find("NUL=") != std::string::npos,
           "QVSETUP /U scheduled while the DLL is held: exit %lu, \"%s\"; WININIT.INI: %s", code, said.c_str(),
           wininit.c_str());
+    // Installed again (the kit of the DLL in place) before Windows restarts: the scheduled
+    // delete must not take the DLL.
+    said = RunSetup(kNewKit, "", &code);
+    wininit = OneLine(FileBytes(WininitPath()));
+    Check(code == 0 && said == kInstalled && Driver() == "QVLMRMON.DLL" &&
+              wininit.find("NUL=") == std::string::npos,
+          "QVSETUP: installed again before the restart: exit %lu, \"%s\", the scheduled delete taken back "
+          "(WININIT.INI: %s)",
+          code, said.c_str(), wininit.c_str());
+    said = RunSetup(kCdKit, "/U", &code);
+    Check(code == 0 && said.find("deleted when Windows restarts") != std::string::npos &&
+              Driver() == "<no key>",
+          "QVSETUP /U scheduled again: exit %lu, \"%s\"", code, said.c_str());
     Release(monitor);
     std::string applied = PlayRestart();
     Check(!Exists(dll) && !Exists(SystemFile("QVLMRMON.HLP")),

@@ -92,6 +92,8 @@ Placed PlaceFile(const char *name, const char *pendingName) {
     char source[MAX_PATH], target[MAX_PATH], pending[MAX_PATH];
     if (!PathIn(false, name, source) || !PathIn(true, name, target) || !PathIn(true, pendingName, pending))
         return NotPlaced;
+    // Removed, then installed again before Windows restarted: the file must stay.
+    CancelDeleteAtRestart(target);
     MakeWritable(target);
     if (SameContents(source, target) || CopyFileA(source, target, FALSE)) {
         MakeWritable(target);
@@ -136,14 +138,14 @@ int Install() {
                        : "The spooler did not accept the monitor.",
                    MB_ICONHAND);
     if (restart)
-        return Say(
-            "The new " MONITOR_NAME " monitor is ready, but the spooler is using the old one. "
-            "Restart Windows to finish: the new version takes its place as Windows starts.",
-            MB_ICONINFORMATION);
-    return Say(
-        "The " MONITOR_NAME " monitor is installed. Add a port from a printer's "
-        "Properties, Details, Add Port, Other.",
-        MB_ICONINFORMATION);
+        return Say("The new " MONITOR_NAME
+                   " monitor is ready, but the spooler is using the old one. "
+                   "Restart Windows to finish: the new version takes its place as Windows starts.",
+                   MB_ICONINFORMATION);
+    return Say("The " MONITOR_NAME
+               " monitor is installed. Add a port from a printer's "
+               "Properties, Details, Add Port, Other.",
+               MB_ICONINFORMATION);
 }
 
 // Deletes a file of the monitor from SYSTEM, or has it deleted at the next start; false
@@ -161,8 +163,7 @@ bool RemoveFile(const char *name, bool *atRestart) {
 
 int Uninstall() {
     if (!MonitorRegistered())
-        return Say("The " MONITOR_NAME " monitor is not installed: there is nothing to remove.",
-                   MB_ICONHAND);
+        return Say("The " MONITOR_NAME " monitor is not installed: there is nothing to remove.", MB_ICONHAND);
     if (!DeleteMonitorA(0, (LPSTR)MONITOR_ENVIRONMENT, (LPSTR)MONITOR_NAME))
         return Say(
             "The monitor could not be removed: printers still use its ports. Delete those printers, "
@@ -177,10 +178,10 @@ int Uninstall() {
             "from the system folder. Delete them there by hand.",
             MB_ICONHAND);
     if (atRestart)
-        return Say(
-            "The " MONITOR_NAME " monitor is unregistered. The spooler is still using "
-            "QVLMRMON.DLL: it is deleted when Windows restarts.",
-            MB_ICONINFORMATION);
+        return Say("The " MONITOR_NAME
+                   " monitor is unregistered. The spooler is still using "
+                   "QVLMRMON.DLL: it is deleted when Windows restarts.",
+                   MB_ICONINFORMATION);
     return Say("The " MONITOR_NAME " monitor is removed.", MB_ICONINFORMATION);
 }
 

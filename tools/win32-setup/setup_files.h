@@ -14,5 +14,7 @@ bool SameContents(const char *a, const char *b);
 // At the next start of Windows: target replaced by source, or (target null) source deleted.
 // Written as short names, which is all WININIT reads; false when it could not be written.
 bool ScheduleAtRestart(const char *target, const char *source);
+// Takes back a deletion at the next start that an earlier removal scheduled for path.
+void CancelDeleteAtRestart(const char *path);
 
 #endif
