@@ -50,13 +50,16 @@ BOOL WINAPI WritePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
         return FALSE;
     }
     if (record->protocol == SpooledLpr || record->protocol == StreamedLpr || record->protocol == RawTcp) {
-        DWORD taken = 0;
-        BOOL ok = record->protocol == SpooledLpr ? SpooledWrite(record, buffer, size, &taken)
-                                                 : DirectWrite(record, buffer, size, &taken);
-        if (written) *written = taken;
+        // The paths set the spooler's count themselves: a write with no document started
+        // leaves it as it was, a failed send makes it 0.
+        DWORD unused = 0;
+        LPDWORD count = written ? written : &unused;
+        BOOL ok = record->protocol == SpooledLpr ? SpooledWrite(record, buffer, size, count)
+                                                 : DirectWrite(record, buffer, size, count);
         if (record->traceOn) {
-            record->bytesTaken += taken;
-            if (!ok)
+            if (ok)
+                record->bytesTaken += *count;
+            else
                 Trace(record, "WritePort of %lu bytes: FALSE after %lu, last error %lu", (unsigned long)size,
                       (unsigned long)record->bytesTaken, (unsigned long)GetLastError());
         }

@@ -258,29 +258,6 @@ TEST_F(DeliveryTest, DirectStartRetriesSilentlyAndFailsWithInvalidHandleWhenDele
     ExpectNothingLeft();
 }
 
-TEST_F(DeliveryTest, DirectWriteFailsWithNetWriteFaultAndTheJobIsStillReleased) {
-    ASSERT_TRUE(StartWithPorts({{"m3", 3, 9102}}));
-    Raw(9102);
-    DWORD job = QueueJob("m3");
-    HANDLE h;
-    ASSERT_TRUE(monitor_.pfnOpenPort((LPSTR) "m3", &h));
-    DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
-    DWORD written = 77;
-    qvhost::FailOpenPrinterTimes(120);
-    EXPECT_FALSE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "x", 1, &written)) << "no document started";
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    ASSERT_TRUE(monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc));
-    EXPECT_FALSE(monitor_.pfnWritePort(h, (LPBYTE) "x", 0, &written));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NET_WRITE_FAULT);
-    EXPECT_EQ(written, 0u);
-    EXPECT_TRUE(monitor_.pfnEndDocPort(h));
-    monitor_.pfnClosePort(h);
-    EXPECT_FALSE(InQueue(job));
-    ExpectNothingLeft();
-}
-
 class PrinterOpenTest : public PrintTest {};
 
 TEST_F(PrinterOpenTest, IsTriedEvery500msUpTo120Times) {

@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "print_fixture.h"
@@ -156,6 +157,57 @@ TEST_F(TraceTest, UnreachablePrinterThenAPauseAndResumeThenADeleteAreEachTold) {
     EXPECT_EQ(e[5].ms - e[4].ms, 0u) << "the wait looks at the job before its first second";
     EXPECT_EQ(e[8].ms - e[7].ms, 2000u) << "two one-second looks at the held job";
     EXPECT_NE(e[0].job, e[15].job);
+}
+
+// Each job call's result, last error and count of bytes written, as the spooler sees them
+// on a raw port: the same with the trace off, on, and on with a file that cannot be written.
+// While off, the trace reads its switch and nothing else.
+TEST_F(TraceTest, TheSpoolerIsToldTheSameWithTheTraceOffOnOrUnwritable) {
+    ASSERT_TRUE(StartWithPorts({{"m3", 3, 9102}}));
+    Raw(9102);
+    std::vector<std::string> told, reads;
+    for (int state : {0, 1, 2}) {
+        SwitchTrace(state != 0);
+        qvhost::FailFileCreate("qvlmrmon.log", state == 2);
+        if (state == 0) qvhost::SetRegistryReadHook([&](const std::string &name) { reads.push_back(name); });
+        DWORD job = QueueJob("m3");
+        std::string calls;
+        DWORD count = 77;  // the spooler's count of bytes written or read, preset each call
+        auto call = [&](const char *name, const std::function<BOOL()> &f, bool counted = false) {
+            SetLastError(0);
+            count = 77;
+            BOOL result = f();
+            calls += std::string(name) + (result ? " TRUE" : " FALSE") + " error " + std::to_string(GetLastError());
+            if (counted) calls += " count " + std::to_string(count);
+            calls += "; ";
+        };
+        HANDLE h;
+        DOC_INFO_2A doc = {(LPSTR) "Report", nullptr, nullptr, 0, 0};
+        call("OpenPort", [&] { return monitor_.pfnOpenPort((LPSTR) "m3", &h); });
+        qvhost::FailOpenPrinterTimes(120);
+        call("StartDocPort", [&] { return monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc); });
+        qvhost::SetRegistryReadHook(nullptr);
+        call("WritePort", [&] { return monitor_.pfnWritePort(h, (LPBYTE) "x", 1, &count); }, true);
+        call("StartDocPort", [&] { return monitor_.pfnStartDocPort(h, (LPSTR) "P", job, 2, (LPBYTE)&doc); });
+        call("WritePort", [&] { return monitor_.pfnWritePort(h, (LPBYTE) "abc", 3, &count); }, true);
+        call("WritePort", [&] { return monitor_.pfnWritePort(h, (LPBYTE) "", 0, &count); }, true);
+        call("ReadPort", [&] { return monitor_.pfnReadPort(h, (LPBYTE) "", 0, &count); }, true);
+        call("EndDocPort", [&] { return monitor_.pfnEndDocPort(h); });
+        monitor_.pfnClosePort(h);
+        told.push_back(calls);
+        EXPECT_FALSE(InQueue(job));
+    }
+    qvhost::FailFileCreate("qvlmrmon.log", false);
+    EXPECT_THAT(told[0], AllOf(StartsWith("OpenPort TRUE"),
+                               HasSubstr("StartDocPort FALSE error 6; WritePort FALSE error 6 count 77; "
+                                         "StartDocPort TRUE"),
+                               HasSubstr("WritePort TRUE error 0 count 3; WritePort FALSE error 88 count 0; "
+                                         "ReadPort FALSE error 6 count 77; EndDocPort TRUE")));
+    EXPECT_EQ(told[1], told[0]) << "the trace on";
+    EXPECT_EQ(told[2], told[0]) << "the trace on, its file not writable";
+    EXPECT_EQ(reads, (std::vector<std::string>{"Trace", "Trace", "Protocol"}))
+        << "opening the port and a start whose printer never opens";
+    ExpectNothingLeft();
 }
 
 TEST_F(TraceTest, OffOrMissingWritesNothingAndAFileThatCannotBeWrittenChangesNothing) {
