@@ -5,6 +5,7 @@
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
 #include "../monitor/trace.h"
+#include "outcome_words.h"
 #include "tcp_connection.h"
 
 namespace {
@@ -76,7 +77,8 @@ int RequestQueue(PortRecord *record) {
     int received = ReceiveAll(record, &answer, 1);
     record->timeoutSeconds = 0;
     if (received != 0) {
-        Trace(record, "receive-job command for queue \"%s\": no answer", record->queueName);
+        Trace(record, "receive-job command for queue \"%s\": no answer byte (%s)", record->queueName,
+              OutcomeWords(record->errorClass, record->errorCode));
         return -1;
     }
     Trace(record, "receive-job command for queue \"%s\": the printer answered %d%s", record->queueName,
@@ -124,6 +126,7 @@ int CheckOwnHostName(PortRecord *record) {
 // spoolDir + jobBaseName + suffix; a path too long for the buffer is a job-file failure.
 BOOL JobFilePath(PortRecord *record, char *path, const char *suffix) {
     if (BuildJobFilePath(path, record->spoolDir, record->jobBaseName, suffix)) return TRUE;
+    Trace(record, "the path of job file %s%s is too long", record->jobBaseName, suffix);
     SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
     return FALSE;
 }
@@ -199,6 +202,7 @@ int TransferLprJob(PortRecord *record) {
 int SendJobFile(PortRecord *record, const char *path, const char *lprName, char subcommand) {
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE) {
+        Trace(record, "job file %s could not be opened, error %lu", path, (unsigned long)GetLastError());
         SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
         return -1;
     }
@@ -214,7 +218,8 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
     const char *which = subcommand == kReceiveControl ? "control" : "data";
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
-        Trace(record, "%s file header \"%s %s\": no answer", which, count, lprName);
+        Trace(record, "%s file header \"%s %s\": no answer byte (%s)", which, count, lprName,
+              OutcomeWords(record->errorClass, record->errorCode));
         CloseHandle(file);
         return -1;
     }
@@ -229,6 +234,7 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
         if (size > 0 && (!ReadFile(file, chunk, FILE_CHUNK, &read, 0) || read == 0)) {
             // A file that ends before its announced size is a read failure too: sending
             // less than announced would leave the printer waiting for the rest.
+            Trace(record, "job file %s could not be read to its announced size", path);
             CloseHandle(file);
             SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_READ);
             return -1;
@@ -244,7 +250,7 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
     }
     CloseHandle(file);
     if (ReceiveAll(record, &ack, 1) != 0) {
-        Trace(record, "%s file sent: no answer", which);
+        Trace(record, "%s file sent: no answer byte (%s)", which, OutcomeWords(record->errorClass, record->errorCode));
         return -1;
     }
     Trace(record, "%s file sent: the printer answered %d", which, (int)(BYTE)ack);
@@ -265,6 +271,7 @@ int WriteControlFile(PortRecord *record) {
     if (JobFilePath(record, path, CONTROL_FILE_SUFFIX))
         file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE) {
+        Trace(record, "the control file could not be created");
         SetOutcome(record, CLASS_FAILURE, CODE_JOB_FILE_OPEN);
         return -1;
     }
@@ -300,7 +307,8 @@ int StartDirectTransfer(PortRecord *record) {
     if (SendCommandLine(record, kReceiveData, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
-        Trace(record, "data file header \"%s %s\": no answer", STREAMED_BYTE_COUNT, record->dataFileName);
+        Trace(record, "data file header \"%s %s\": no answer byte (%s)", STREAMED_BYTE_COUNT, record->dataFileName,
+              OutcomeWords(record->errorClass, record->errorCode));
         return -1;
     }
     Trace(record, "data file header \"%s %s\": the printer answered %d", STREAMED_BYTE_COUNT,
