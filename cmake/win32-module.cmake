@@ -19,9 +19,9 @@ target_link_options(QVLMRMON PRIVATE ${QVLMR_WIN95_LINK} -Wl,-e,_DllEntryPoint@1
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
 
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
-add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup.cpp
-               ${CMAKE_SOURCE_DIR}/tools/win32-setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/tools/win32-setup/qvsetup.rc)
-target_include_directories(QVSETUP PRIVATE ${CMAKE_SOURCE_DIR}/tools/win32-setup ${CMAKE_SOURCE_DIR}/src/monitor
+add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/setup/setup.cpp
+               ${CMAKE_SOURCE_DIR}/setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/setup/qvsetup.rc)
+target_include_directories(QVSETUP PRIVATE ${CMAKE_SOURCE_DIR}/setup ${CMAKE_SOURCE_DIR}/src/monitor
                            ${CMAKE_SOURCE_DIR}/src/ui)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")
 target_compile_options(QVSETUP PRIVATE ${QVLMR_WIN95_COMPILE})
@@ -31,17 +31,17 @@ target_link_libraries(QVSETUP PRIVATE winspool advapi32 user32 kernel32 gcc)
 # The smoke test under Wine (scripts/wine-smoke.sh); none of it is installed.
 # QVSMOKE.EXE plays the spooler and its user; WINSPOOL.DRV and SPOOLSS.DLL stand in for the
 # platform's spooler, loaded in place of Wine's own from the harness's folder.
-set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/win32)
+set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/wine)
 add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/smoke_jobs.cpp
                ${QVLMR_SMOKE_DIR}/smoke_setup.cpp
-               ${CMAKE_SOURCE_DIR}/tests/support/test_printer.cpp
+               ${CMAKE_SOURCE_DIR}/tools/printer/test_printer.cpp
                ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
 target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)
 target_link_options(QVSMOKE PRIVATE -static)
 target_link_libraries(QVSMOKE PRIVATE wsock32 advapi32 user32 kernel32)
-set(QVLMR_STANDIN_DIR ${CMAKE_SOURCE_DIR}/host/win32)
-add_library(QVSPOOLER SHARED ${QVLMR_STANDIN_DIR}/spooler_standin.cpp ${CMAKE_SOURCE_DIR}/host/common/spooler_core.cpp
+set(QVLMR_STANDIN_DIR ${CMAKE_SOURCE_DIR}/host/wine-spooler)
+add_library(QVSPOOLER SHARED ${QVLMR_STANDIN_DIR}/spooler_standin.cpp ${CMAKE_SOURCE_DIR}/host/spooler-rules/spooler_core.cpp
             ${QVLMR_STANDIN_DIR}/spooler_standin.def)
 set_target_properties(QVSPOOLER PROPERTIES PREFIX "" OUTPUT_NAME "WINSPOOL" SUFFIX ".DRV")
 add_library(QVSPOOLSS SHARED ${QVLMR_STANDIN_DIR}/spoolss_standin.cpp ${QVLMR_STANDIN_DIR}/spoolss_standin.def)

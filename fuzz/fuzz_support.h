@@ -8,8 +8,10 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "monitor_table.h"
+#include "../tests/support/table_print.h"
 
 #define MONITOR_KEY "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port"
 
@@ -48,13 +50,10 @@ inline void StartMonitor(MONITOR *monitor) {
 // The port list outlives a start-up: an input starts from none.
 inline void DeleteAllPorts(MONITOR &monitor) {
     for (int guard = 0; guard < 64; ++guard) {
-        DWORD needed = 0, count = 0;
-        monitor.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
-        if (needed == 0) return;
-        std::string list(needed, '\0');
-        if (!monitor.pfnEnumPorts(nullptr, 1, (LPBYTE)&list[0], needed, &needed, &count) || count == 0)
-            abort();
-        if (!monitor.pfnDeletePort(nullptr, nullptr, ((PORT_INFO_1A *)&list[0])->pName)) abort();
+        std::vector<std::string> names;
+        if (!ListPortNames(monitor, &names)) abort();
+        if (names.empty()) return;
+        if (!monitor.pfnDeletePort(nullptr, nullptr, (LPSTR)names[0].c_str())) abort();
     }
     abort();
 }

@@ -2,6 +2,7 @@
 
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
+#include "value_names.h"
 
 BOOL BuildMonitorKeyPath(char *path, const char *part1, const char *part2) {
     path[0] = 0;
@@ -93,26 +94,26 @@ LONG ReadMonitorSettingDword(const char *subkey, const char *valueName, DWORD *v
     return QueryDword(subkey, 0, valueName, value);
 }
 
-LONG QueryMonitorSettingString(const char *subkey, const char *valueName, char *text256) {
+LONG ReadMonitorSettingStringUnstaged(const char *subkey, const char *valueName, char *text256) {
     return QueryString(subkey, 0, valueName, text256);
 }
 
 LONG ReadMonitorSettingString(const char *subkey, const char *valueName, char *text256) {
-    return StagedRead(QueryMonitorSettingString, subkey, valueName, text256);
+    return StagedRead(ReadMonitorSettingStringUnstaged, subkey, valueName, text256);
 }
 
 LONG WriteMonitorSettingDword(const char *subkey, const char *valueName, DWORD value) {
     return SetDword(subkey, 0, valueName, value);
 }
 
-LONG SetMonitorSettingString(const char *subkey, const char *valueName, const char *text) {
+LONG WriteMonitorSettingStringUncut(const char *subkey, const char *valueName, const char *text) {
     return SetString(subkey, 0, valueName, text);
 }
 
 LONG WriteMonitorSettingString(const char *subkey, const char *valueName, const char *text) {
     char staged[REGISTRY_TEXT_SIZE];
     CopyText(staged, sizeof staged, text);
-    return SetMonitorSettingString(subkey, valueName, staged);
+    return WriteMonitorSettingStringUncut(subkey, valueName, staged);
 }
 
 LONG DeleteMonitorSetting(const char *subkey, const char *valueName) {
@@ -125,37 +126,37 @@ LONG DeleteMonitorSetting(const char *subkey, const char *valueName) {
 
 LONG ReadPortSettingDword(const char *portName, const char *valueName, DWORD *value) {
     if (!portName) return -1;
-    return QueryDword("Ports", portName, valueName, value);
+    return QueryDword(PORTS_KEY, portName, valueName, value);
 }
 
-LONG QueryPortSettingString(const char *portName, const char *valueName, char *text256) {
+LONG ReadPortSettingStringUnstaged(const char *portName, const char *valueName, char *text256) {
     if (!portName) return -1;
-    return QueryString("Ports", portName, valueName, text256);
+    return QueryString(PORTS_KEY, portName, valueName, text256);
 }
 
 LONG ReadPortSettingString(const char *portName, const char *valueName, char *text256) {
-    return StagedRead(QueryPortSettingString, portName, valueName, text256);
+    return StagedRead(ReadPortSettingStringUnstaged, portName, valueName, text256);
 }
 
 LONG WritePortSettingDword(const char *portName, const char *valueName, DWORD value) {
     if (!portName) return -1;
-    return SetDword("Ports", portName, valueName, value);
+    return SetDword(PORTS_KEY, portName, valueName, value);
 }
 
-LONG SetPortSettingString(const char *portName, const char *valueName, const char *text) {
+LONG WritePortSettingStringUncut(const char *portName, const char *valueName, const char *text) {
     if (!portName) return -1;
-    return SetString("Ports", portName, valueName, text);
+    return SetString(PORTS_KEY, portName, valueName, text);
 }
 
 LONG WritePortSettingString(const char *portName, const char *valueName, const char *text) {
     char staged[REGISTRY_TEXT_SIZE];
     CopyText(staged, sizeof staged, text);
-    return SetPortSettingString(portName, valueName, staged);
+    return WritePortSettingStringUncut(portName, valueName, staged);
 }
 
 LONG CreatePortSettingsKey(const char *portName) {
     HKEY ports, key;
-    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, KEY_WRITE, &ports)) return -1;
+    if (!portName || !*portName || !OpenSettingsKey(PORTS_KEY, 0, KEY_WRITE, &ports)) return -1;
     DWORD disposition = 0;
     LONG result =
         RegCreateKeyExA(ports, portName, 0, 0, REG_OPTION_NON_VOLATILE, KEY_WRITE, 0, &key, &disposition);
@@ -167,7 +168,7 @@ LONG CreatePortSettingsKey(const char *portName) {
 
 LONG DeletePortSettingsKey(const char *portName) {
     HKEY ports;
-    if (!portName || !*portName || !OpenSettingsKey("Ports", 0, KEY_WRITE, &ports)) return -1;
+    if (!portName || !*portName || !OpenSettingsKey(PORTS_KEY, 0, KEY_WRITE, &ports)) return -1;
     LONG result = RegDeleteKeyA(ports, portName) == ERROR_SUCCESS ? 0 : -1;
     RegCloseKey(ports);
     return result;

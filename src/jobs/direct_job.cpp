@@ -1,6 +1,6 @@
 #include "direct_job.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../monitor/monitor_state.h"
 #include "../net/lpr_transfer.h"
 #include "../net/tcp_connection.h"
@@ -13,8 +13,7 @@ namespace {
 // The raw port, read under MonitorLock by the caller; 9100 when missing.
 void ReadRawPort(PortRecord *record) {
     DWORD port = 0;
-    record->remotePort =
-        ReadPortSettingDword(record->portName, "SvrPort", &port) == 0 ? port : RAW_DEFAULT_PORT;
+    record->remotePort = ReadPortRawPort(record->portName, &port) == 0 ? port : RAW_DEFAULT_PORT;
 }
 
 }  // namespace

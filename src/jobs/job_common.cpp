@@ -1,10 +1,10 @@
 #include "job_common.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
 #include "../monitor/trace.h"
-#include "../net/outcome_words.h"
+#include "../net/outcome.h"
 #include "../net/tcp_connection.h"
 #include "job_control.h"
 #include "spool_directory.h"
@@ -57,8 +57,8 @@ BOOL BeginJob(PortRecord *record, LPSTR printerName, DWORD jobId, DWORD level, L
 }
 
 void ReadPrinterAddress(PortRecord *record) {
-    ReadMonitorSettingString("Ports", record->portName, record->hostAddress);
-    if (ReadPortSettingString(record->portName, "PrtQName", record->queueName) != 0 || !record->queueName[0])
+    ReadPortAddress(record->portName, record->hostAddress);
+    if (ReadPortQueue(record->portName, record->queueName) != 0 || !record->queueName[0])
         CopyText(record->queueName, TEXT_FIELD_SIZE, record->portName);
 }
 
@@ -136,10 +136,12 @@ FailureDecision DecideFailure(PortRecord *record) {
     LONG code = record->errorCode;
     switch (record->errorClass) {
         case CLASS_FAILURE:
-            if ((code >= 1 && code <= 6) || (code >= 10 && code <= 12) || (code >= 40 && code <= 41)) {
+            if ((code >= CODE_NETWORK_FIRST && code <= CODE_HOST_NOT_FOUND) ||
+                (code >= CODE_SEND_FAILED && code <= CODE_TRANSFER_LAST) ||
+                (code >= CODE_OWN_NAME && code <= CODE_OWN_ADDRESS)) {
                 d.action = ActionWait;
                 d.text = TEXT_NETWORK_ERROR;
-            } else if (code >= 20 && code <= 22) {
+            } else if (code >= CODE_JOB_FILE_OPEN && code <= CODE_JOB_FILE_READ) {
                 d.action = ActionHold;
                 d.text = TEXT_SPOOL_ERROR;
             } else if (code == CODE_JOB_NOT_FOUND) {

@@ -1,14 +1,12 @@
 #include "spool_directory.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
 
 namespace {
 
 const int kMaxConfiguredLength = 230;  // leaves room for the 8.3 job file names
-DWORD lastJobNumber = 0;
-BOOL jobNumberFromRegistry = TRUE;
 
 void DefaultSpoolDirectory(char *path) {
     char windows[MAX_PATH + 1];
@@ -43,10 +41,10 @@ void ResolveSpoolDirectory(char *path) {
     char configured[REGISTRY_TEXT_SIZE];
     EnterMonitorLock();
     configured[0] = 0;
-    LONG read = QueryMonitorSettingString("Config", "SpoolDir", configured);
+    LONG read = ReadSpoolDirSetting(configured);
     if (read != 0) {
         configured[0] = 0;
-        SetMonitorSettingString("Config", "SpoolDir", "");
+        ClearSpoolDirSetting();
     }
     LeaveMonitorLock();
 
@@ -68,21 +66,12 @@ void ResolveSpoolDirectory(char *path) {
 }
 
 DWORD NextJobNumber() {
-    DWORD number;
-    if (jobNumberFromRegistry) {
-        DWORD stored = 0;
-        if (ReadMonitorSettingDword("Config", "SeqNum", &stored) != 0) {
-            number = 0;
-        } else {
-            number = stored + 1;
-            if (number >= 1000) number = 0;
-        }
-    } else {
-        number = lastJobNumber + 1;
+    DWORD last = 0, number = 0;
+    if (ReadCounter(&JobNumberCounter, &last)) {
+        number = last + 1;
         if (number >= 1000) number = 0;
     }
-    jobNumberFromRegistry = WriteMonitorSettingDword("Config", "SeqNum", number) == 0;
-    lastJobNumber = number;
+    StoreCounter(&JobNumberCounter, number);
     return number;
 }
 

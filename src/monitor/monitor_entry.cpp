@@ -1,5 +1,5 @@
 // The module entry, start-up, and the routing of job calls by protocol mode.
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../jobs/direct_job.h"
 #include "../jobs/spool_directory.h"
 #include "../jobs/spooled_lpr_job.h"
@@ -21,7 +21,7 @@ BOOL WINAPI StartDocPort(HANDLE port, LPSTR printerName, DWORD jobId, DWORD leve
     EnterMonitorLock();
     ReadTraceSwitch(record);
     DWORD protocol = 0;
-    if (ReadPortSettingDword(record->portName, "Protocol", &protocol) != 0) protocol = SpooledLpr;
+    if (ReadPortProtocol(record->portName, &protocol) != 0) protocol = SpooledLpr;
     record->protocol = (LONG)protocol;
     LeaveMonitorLock();
     TraceForJob(record, jobId, "StartDocPort: printer \"%s\", level %lu, mode %ld",
@@ -109,33 +109,9 @@ BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) {
     return FALSE;
 }
 
-void LoadPortList() {
-    HKEY monitors = 0, monitor = 0, ports = 0, config = 0;
-    DWORD portsDisposition = 0, configDisposition = 0;
-    // A missing monitor key (not installed) leaves the list empty.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITORS_KEY_PATH, 0, KEY_ALL_ACCESS, &monitors) != ERROR_SUCCESS)
-        return;
-    if (RegOpenKeyExA(monitors, MONITOR_NAME, 0, KEY_ALL_ACCESS, &monitor) == ERROR_SUCCESS) {
-        if (RegCreateKeyExA(monitor, "Ports", 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, &ports,
-                            &portsDisposition) != ERROR_SUCCESS)
-            ports = 0;
-        if (RegCreateKeyExA(monitor, "Config", 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, 0, &config,
-                            &configDisposition) != ERROR_SUCCESS)
-            config = 0;
-        if (ports && portsDisposition != REG_CREATED_NEW_KEY) {
-            for (DWORD index = 0;; ++index) {
-                char name[REGISTRY_TEXT_SIZE];
-                DWORD nameLength = sizeof name;
-                if (RegEnumValueA(ports, index, name, &nameLength, 0, 0, 0, 0) != ERROR_SUCCESS) break;
-                name[sizeof name - 1] = 0;
-                CreatePortRecord(name);
-            }
-        }
-        if (config) RegCloseKey(config);
-        if (ports) RegCloseKey(ports);
-        RegCloseKey(monitor);
-    }
-    RegCloseKey(monitors);
+// A port that cannot get a record is left out without report.
+void AddStoredPort(const char *portName) {
+    CreatePortRecord(portName);
 }
 
 }  // namespace
@@ -152,7 +128,7 @@ extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
 
 extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR, LPMONITOR monitor) {
     EnterMonitorLock();
-    LoadPortList();
+    EnumerateStoredPorts(AddStoredPort);
     if (monitor) {
         monitor->pfnEnumPorts = EnumPorts;
         monitor->pfnOpenPort = OpenPort;

@@ -9,7 +9,6 @@
 #define MONITOR_KEY_PATH MONITORS_KEY_PATH "\\" MONITOR_NAME  // under HKEY_LOCAL_MACHINE
 #define MONITOR_ENVIRONMENT "Windows 4.0"
 
-#define TRACE_SETTING "Trace"           // a value of the monitor's "Config" key: nonzero is on
 #define TRACE_FILE_NAME "QVLMRMON.LOG"  // in the Windows folder
 #define TRACE_FILE_LIMIT 262144         // past this the older half of the file goes
 

@@ -1,5 +1,6 @@
 #include "port_enum.h"
 
+#include "../ui/resource.h"
 #include "monitor_state.h"
 #include "text.h"
 
@@ -20,8 +21,8 @@ DWORD StructureSize(DWORD level) {
 // A level-2 record's monitor field carries text 307 ("QV TCP/IP LMR Monitor") and its
 // description text 300 ("QV TCP/IP LMR Port", the monitor's own name).
 void LoadLevel2Texts(char *monitorField, char *descriptionField) {
-    LoadStringA(ModuleInstance, STRING_MONITOR_DESCRIPTION, monitorField, kResourceTextSize);
-    LoadStringA(ModuleInstance, STRING_MONITOR_NAME, descriptionField, kResourceTextSize);
+    LoadStringA(ModuleInstance, IDS_MONITOR_DESCRIPTION, monitorField, kResourceTextSize);
+    LoadStringA(ModuleInstance, IDS_MONITOR_NAME, descriptionField, kResourceTextSize);
 }
 
 }  // namespace

@@ -14,7 +14,4 @@ LPBYTE FillPortInfo(PortRecord *record, DWORD level, LPBYTE structure, LPBYTE st
 LPBYTE PackStrings(char **strings, LPBYTE structure, const DWORD *offsets, LPBYTE stringEnd);
 BOOL NoQueuedJobs();
 
-#define STRING_MONITOR_NAME 300
-#define STRING_MONITOR_DESCRIPTION 307
-
 #endif

@@ -1,6 +1,6 @@
 #include "port_record.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "monitor_state.h"
 #include "text.h"
 #include "trace.h"
@@ -72,8 +72,7 @@ BOOL RemovePortRecord(const char *portName) {
     else
         PortList = record->next;
     FreeBlock(record);
-    DeletePortSettingsKey(portName);
-    DeleteMonitorSetting("Ports", portName);
+    DeletePortSettings(portName);
     return TRUE;
 }
 

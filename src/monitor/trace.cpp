@@ -2,7 +2,7 @@
 
 #include <stdarg.h>
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "text.h"
 
 namespace {
@@ -97,7 +97,7 @@ void InitTrace() {
 
 void ReadTraceSwitch(PortRecord *record) {
     DWORD on = 0;
-    if (ReadMonitorSettingDword("Config", TRACE_SETTING, &on) != 0) on = 0;
+    if (ReadTraceSetting(&on) != 0) on = 0;
     record->traceOn = on != 0;
 }
 

@@ -1,17 +1,14 @@
 #include "lpr_transfer.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../jobs/spool_directory.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/text.h"
 #include "../monitor/trace.h"
-#include "outcome_words.h"
+#include "outcome.h"
 #include "tcp_connection.h"
 
 namespace {
-
-LONG lastStoredPort = 0;
-BOOL portNumFromRegistry = TRUE;
 
 const int kLineSize = 600;  // a letter, a 255-byte text, a file name and the line end
 
@@ -151,13 +148,8 @@ int SendLprPrologue(PortRecord *record) {
 
 void TakeLocalPort(PortRecord *record) {
     EnterMonitorLock();
-    if (portNumFromRegistry) {
-        DWORD stored = 0;
-        record->localPort =
-            ReadMonitorSettingDword("Config", "PortNum", &stored) == 0 ? (LONG)stored : HIGHEST_LOCAL_PORT;
-    } else {
-        record->localPort = lastStoredPort;
-    }
+    DWORD stored = 0;
+    record->localPort = ReadCounter(&LocalPortCounter, &stored) ? (LONG)stored : HIGHEST_LOCAL_PORT;
     LeaveMonitorLock();
 }
 
@@ -165,8 +157,7 @@ void StoreNextLocalPort(PortRecord *record) {
     EnterMonitorLock();
     record->localPort -= 1;
     LONG value = record->localPort >= LOWEST_LOCAL_PORT ? record->localPort : HIGHEST_LOCAL_PORT;
-    portNumFromRegistry = WriteMonitorSettingDword("Config", "PortNum", (DWORD)value) == 0;
-    lastStoredPort = value;
+    StoreCounter(&LocalPortCounter, (DWORD)value);
     LeaveMonitorLock();
 }
 
@@ -250,7 +241,8 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
     }
     CloseHandle(file);
     if (ReceiveAll(record, &ack, 1) != 0) {
-        Trace(record, "%s file sent: no answer byte (%s)", which, OutcomeWords(record->errorClass, record->errorCode));
+        Trace(record, "%s file sent: no answer byte (%s)", which,
+              OutcomeWords(record->errorClass, record->errorCode));
         return -1;
     }
     Trace(record, "%s file sent: the printer answered %d", which, (int)(BYTE)ack);
@@ -307,8 +299,8 @@ int StartDirectTransfer(PortRecord *record) {
     if (SendCommandLine(record, kReceiveData, STREAMED_BYTE_COUNT, record->dataFileName) != 0) return -1;
     char ack = 0;
     if (ReceiveAll(record, &ack, 1) != 0) {
-        Trace(record, "data file header \"%s %s\": no answer byte (%s)", STREAMED_BYTE_COUNT, record->dataFileName,
-              OutcomeWords(record->errorClass, record->errorCode));
+        Trace(record, "data file header \"%s %s\": no answer byte (%s)", STREAMED_BYTE_COUNT,
+              record->dataFileName, OutcomeWords(record->errorClass, record->errorCode));
         return -1;
     }
     Trace(record, "data file header \"%s %s\": the printer answered %d", STREAMED_BYTE_COUNT,

@@ -6,11 +6,6 @@
 
 #include <winspool.h>
 
-void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
-    record->errorClass = errorClass;
-    record->errorCode = errorCode;
-}
-
 namespace {
 
 // Maps a wait that ended on the job or the socket to the record's outcome pair.

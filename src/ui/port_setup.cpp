@@ -1,6 +1,6 @@
 #include "port_setup.h"
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/port_record.h"
 #include "../monitor/text.h"
@@ -34,11 +34,8 @@ struct InputAttachment {
 // The silent add of a complete sibling proposal. Registry write results are not reported.
 BOOL SaveImportedPort(const PortSettings &settings) {
     EnterMonitorLock();
-    CreatePortSettingsKey(settings.portName);
-    WriteMonitorSettingString("Ports", settings.portName, settings.hostAddress);
-    WritePortSettingString(settings.portName, "PrtQName", settings.queueName);
-    WritePortSettingDword(settings.portName, "Protocol", settings.protocol);
-    WritePortSettingDword(settings.portName, "SvrPort", settings.serverPort);
+    WritePortSettings(settings.portName, settings.hostAddress, settings.queueName, settings.protocol,
+                      &settings.serverPort);
     BOOL created = CreatePortRecord(settings.portName) != 0;
     LeaveMonitorLock();
     return created;
@@ -93,11 +90,10 @@ BOOL WINAPI ConfigurePort(LPSTR, HWND window, LPSTR portName) {
     InputAttachment input(window);
     const char *name = portName ? portName : "";
     EnterMonitorLock();
-    if (ReadMonitorSettingString("Ports", name, settings.hostAddress) != 0) settings.hostAddress[0] = 0;
-    if (ReadPortSettingString(name, "PrtQName", settings.queueName) != 0) settings.queueName[0] = 0;
-    if (ReadPortSettingDword(name, "Protocol", &settings.protocol) != 0) settings.protocol = SpooledLpr;
-    if (ReadPortSettingDword(name, "SvrPort", &settings.serverPort) != 0)
-        settings.serverPort = DEFAULT_SERVER_PORT;
+    ReadPortAddress(name, settings.hostAddress);
+    ReadPortQueue(name, settings.queueName);
+    if (ReadPortProtocol(name, &settings.protocol) != 0) settings.protocol = SpooledLpr;
+    if (ReadPortRawPort(name, &settings.serverPort) != 0) settings.serverPort = DEFAULT_SERVER_PORT;
     LeaveMonitorLock();
     CopyText(settings.portName, sizeof settings.portName, name);
     settings.mode = ConfigureMode;

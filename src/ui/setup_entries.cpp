@@ -2,7 +2,7 @@
 // lookup when the address is not a dotted one, and the save.
 #include <winsock.h>
 
-#include "../config/registry_store.h"
+#include "../config/settings.h"
 #include "../monitor/monitor_state.h"
 #include "../monitor/port_record.h"
 #include "../monitor/text.h"
@@ -108,11 +108,8 @@ void SavePortSettings(HWND dialog, PortSettings *settings) {
 
     // write results are not reported: the dialog has nothing to offer the user about them
     EnterMonitorLock();
-    CreatePortSettingsKey(settings->portName);
-    WriteMonitorSettingString("Ports", settings->portName, settings->hostAddress);
-    WritePortSettingString(settings->portName, "PrtQName", settings->queueName);
-    WritePortSettingDword(settings->portName, "Protocol", settings->protocol);
-    if (raw) WritePortSettingDword(settings->portName, "SvrPort", settings->serverPort);
+    WritePortSettings(settings->portName, settings->hostAddress, settings->queueName, settings->protocol,
+                      raw ? &settings->serverPort : 0);
     if (settings->mode == AddMode && !CreatePortRecord(settings->portName)) result = 0;
     LeaveMonitorLock();
     Sleep(100);

@@ -13,8 +13,9 @@
 #include <algorithm>
 #include <filesystem>
 
-const char kMonitorKey[] =
-    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+#include "table_print.h"
+
+const char kMonitorKey[] = "HKEY_LOCAL_MACHINE\\" MONITOR_KEY_PATH;
 
 namespace {
 
@@ -207,13 +208,10 @@ bool MonitorTest::KeyExists(const std::string &subkey) {
 }
 
 std::string MonitorTest::PortNames() {
-    DWORD needed = 0, count = 0;
-    monitor_.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
-    std::vector<BYTE> buffer(needed + 1);
+    std::vector<std::string> list;
+    if (!ListPortNames(monitor_, &list)) return "<failed>";
     std::string names;
-    if (!monitor_.pfnEnumPorts(nullptr, 1, buffer.data(), needed, &needed, &count)) return "<failed>";
-    for (DWORD i = 0; i < count; ++i)
-        names += (i ? "," : "") + std::string(((PORT_INFO_1A *)buffer.data())[i].pName);
+    for (const std::string &n : list) names += (names.empty() ? "" : ",") + n;
     return names;
 }
 

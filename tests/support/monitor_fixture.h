@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "monitor_names.h"
 #include "monitor_table.h"
 
 extern const char kMonitorKey[];  // HKEY_LOCAL_MACHINE\...\QV TCP/IP LMR Port

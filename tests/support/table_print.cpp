@@ -41,3 +41,14 @@ std::string PrintResult::Outcome() const {
     return (written ? std::string("written") : "write failed: " + std::to_string(writeError)) +
            (ended ? ", ended" : ", not ended");
 }
+
+bool ListPortNames(MONITOR &m, std::vector<std::string> *names, DWORD *needed) {
+    DWORD size = 0, count = 0;
+    names->clear();
+    m.pfnEnumPorts(nullptr, 1, nullptr, 0, &size, &count);
+    std::string buffer(size + 1, '\0');
+    bool ok = m.pfnEnumPorts(nullptr, 1, (LPBYTE)&buffer[0], size, &size, &count);
+    for (DWORD i = 0; ok && i < count; ++i) names->push_back(((PORT_INFO_1A *)&buffer[0])[i].pName);
+    if (needed) *needed = ok ? size : 0;
+    return ok;
+}

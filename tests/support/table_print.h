@@ -1,10 +1,11 @@
 // One document through a MONITOR table as the spooler feeds it: OpenPort, StartDocPort,
-// WritePort piece by piece, EndDocPort (only after a start), ClosePort. It builds for the
+// WritePort piece by piece, EndDocPort (only after a start), ClosePort; and the port list. It builds for the
 // host tests and for the harness that drives the Windows module under Wine.
 #ifndef QVLMR_TEST_TABLE_PRINT_H
 #define QVLMR_TEST_TABLE_PRINT_H
 
 #include <string>
+#include <vector>
 
 #include "../../src/monitor/monitor_table.h"
 
@@ -25,5 +26,9 @@ PrintResult PrintOnOpenPort(MONITOR &m, HANDLE port, const std::string &printer,
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
                               const std::string &data, DWORD level = 2,
                               const std::string &document = "Report", size_t chunk = 65536);
+
+// EnumPorts level 1 as the spooler asks it, the size first and then the list: the names in
+// the monitor's order, and in needed the bytes the list took; false when the list failed.
+bool ListPortNames(MONITOR &m, std::vector<std::string> *names, DWORD *needed = nullptr);
 
 #endif

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "../../src/config/value_names.h"
 #include "monitor_names.h"
 
 namespace {
@@ -24,7 +25,7 @@ int Switch(bool on) {
                              KEY_ALL_ACCESS, nullptr, &key, nullptr);
     if (r != ERROR_SUCCESS) return FailWin("RegCreateKeyEx", (DWORD)r);
     DWORD value = on ? 1 : 0;
-    r = RegSetValueExA(key, TRACE_SETTING, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+    r = RegSetValueExA(key, TRACE_VALUE, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
     RegCloseKey(key);
     if (r != ERROR_SUCCESS) return FailWin("RegSetValueEx", (DWORD)r);
     printf("trace %s: %s (read when a job starts)\n", on ? "on" : "off", TraceWindowsPath().c_str());

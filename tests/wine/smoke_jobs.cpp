@@ -10,8 +10,8 @@
 
 #include "smoke_check.h"
 #include "../support/table_print.h"
-#include "../support/test_printer.h"
-#include "../../host/win32/spooler_standin.h"
+#include "../../tools/printer/test_printer.h"
+#include "../../host/wine-spooler/spooler_standin.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // through the control calls of spooler_standin.h.
 #include "spooler_standin.h"
 
-#include "../common/spooler_core.h"
+#include "../spooler-rules/spooler_core.h"
 
 #include <winspool.h>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../../host/win32/spooler_standin.h"
+#include "../../host/wine-spooler/spooler_standin.h"
 #include "smoke_check.h"
 
 namespace {

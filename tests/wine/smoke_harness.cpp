@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../../src/monitor/monitor_table.h"
+#include "../support/table_print.h"
 #include "smoke_check.h"
 #include "smoke_jobs.h"
 #include "smoke_setup.h"
@@ -68,12 +69,9 @@ std::string FieldText(HWND dialog, int id) {
 // Wine's registry keeps values sorted by name, unlike Windows 95's, which keeps them as added.
 // With the bytes a level-1 listing needs.
 std::string PortNames(MONITOR &m) {
-    DWORD needed = 0, count = 0;
-    m.pfnEnumPorts(nullptr, 1, nullptr, 0, &needed, &count);
-    std::string buffer(needed + 1, '\0');
-    bool ok = m.pfnEnumPorts(nullptr, 1, (LPBYTE)&buffer[0], needed, &needed, &count);
+    DWORD needed = 0;
     std::vector<std::string> list;
-    for (DWORD i = 0; ok && i < count; ++i) list.push_back(((PORT_INFO_1A *)&buffer[0])[i].pName);
+    bool ok = ListPortNames(m, &list, &needed);
     std::sort(list.begin(), list.end());
     std::string names;
     for (const std::string &n : list) names += n + ",";

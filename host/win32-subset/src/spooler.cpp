@@ -1,6 +1,6 @@
 // Spooler (WINSPOOL): printers and jobs in the shared database, so another process can
 // pause, resume or cancel a job that this one is delivering.
-#include "../common/spooler_core.h"
+#include "../../spooler-rules/spooler_core.h"
 #include "host_db.h"
 #include "host_internal.h"
 

@@ -1,6 +1,9 @@
-#include "outcome_words.h"
+#include "outcome.h"
 
-#include "tcp_connection.h"
+void SetOutcome(PortRecord *record, DWORD errorClass, LONG errorCode) {
+    record->errorClass = errorClass;
+    record->errorCode = errorCode;
+}
 
 const char *OutcomeWords(DWORD errorClass, LONG errorCode) {
     switch (errorClass) {
@@ -16,7 +19,8 @@ const char *OutcomeWords(DWORD errorClass, LONG errorCode) {
         case CODE_NOT_CONNECTED: return "no connection to the printer";
         case CODE_HOST_NOT_FOUND: return "the printer's name was not found";
         case CODE_SEND_FAILED: return "sending to the printer failed";
-        case CODE_RECEIVE_FAILED: return "receiving from the printer failed, or the printer closed the connection";
+        case CODE_RECEIVE_FAILED:
+            return "receiving from the printer failed, or the printer closed the connection";
         case CODE_JOB_FILE_OPEN: return "a job file could not be opened or created";
         case CODE_CONTROL_FILE_WRITE: return "the control file could not be written";
         case CODE_JOB_FILE_READ: return "a job file could not be read";
