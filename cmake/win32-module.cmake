@@ -19,8 +19,8 @@ target_link_options(QVLMRMON PRIVATE ${QVLMR_WIN95_LINK} -Wl,-e,_DllEntryPoint@1
 target_link_libraries(QVLMRMON PRIVATE wsock32 winspool advapi32 user32 gdi32 kernel32 gcc)
 
 # QVSETUP.EXE: copies the DLL to the system folder and registers the monitor (/U removes it).
-add_executable(QVSETUP WIN32 ${CMAKE_SOURCE_DIR}/setup/setup.cpp
-               ${CMAKE_SOURCE_DIR}/setup/setup_files.cpp ${CMAKE_SOURCE_DIR}/setup/qvsetup.rc)
+file(GLOB QVLMR_SETUP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/setup/*.cpp)
+add_executable(QVSETUP WIN32 ${QVLMR_SETUP_SOURCES} ${CMAKE_SOURCE_DIR}/setup/qvsetup.rc)
 target_include_directories(QVSETUP PRIVATE ${CMAKE_SOURCE_DIR}/setup ${CMAKE_SOURCE_DIR}/src/monitor
                            ${CMAKE_SOURCE_DIR}/src/ui)
 set_target_properties(QVSETUP PROPERTIES OUTPUT_NAME "QVSETUP" SUFFIX ".EXE")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds QVLMRMON.DLL with the MinGW-w64 i686 cross-compiler and checks what a Windows 95
-# user relies on: the two exports and their ordinals, the entry point, imports only from
-# the allow-list, and the resources (compared with the host build's reading of the .rc,
+# user relies on: the two exports and their ordinals, the entry point, imports of the DLL and
+# of QVSETUP.EXE only from their allow-lists of Windows 95 exports, and the resources (compared with the host build's reading of the .rc,
 # whose dump is the first argument). Exits 77 (skipped) when the cross-compiler is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,12 +23,32 @@ entry=$(awk '/AddressOfEntryPoint/{print $2}' <<<"$dump")
 first=$(grep -oE '[0-9a-f]+ Export RVA' <<<"$dump" | head -1 | cut -d' ' -f1)
 [ "$((16#$entry))" = "$((16#$first))" ] || { echo "FAIL: entry point $entry is not DllEntryPoint ($first)"; fail=1; }
 
-imports=$(awk '/DLL Name:/{dll=$3} /vma:  Hint/{on=1;next} on&&NF==0{on=0} on&&NF>=3{print dll, $3}' <<<"$dump")
-while read -r line; do
-  [ -z "$line" ] && continue
-  grep -qxF "$line" cmake/win32/allowed-imports.txt || { echo "FAIL: import not allowed: $line"; fail=1; }
-done <<<"$imports"
-echo "imports: $(wc -l <<<"$imports") functions from $(awk '{print $1}' <<<"$imports" | sort -u | tr '\n' ' ')"
+# Imports: each image may import only what its list names, every one a Windows 95 export.
+imports_of() {  # image: "DLL function" a line
+  i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/{dll=$3} /vma:  Hint/{on=1;next} on&&NF==0{on=0} on&&NF>=3{print dll, $3}'
+}
+imports_outside() {  # image list: each import the list does not name
+  local line
+  while read -r line; do
+    [ -z "$line" ] && continue
+    grep -qxF "$line" "$2" || echo "$line"
+  done <<<"$(imports_of "$1")"
+}
+# The rule is seen to work first: a program that calls GetDiskFreeSpaceExA, which came with
+# Windows 95 OSR2, must be caught against the setup program's list.
+probe_dir=$(mktemp -d)
+printf '#include <windows.h>\nint WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {\n  ULARGE_INTEGER f;\n  return GetDiskFreeSpaceExA("C:\\\\", &f, 0, 0);\n}\n' >"$probe_dir/later.c"
+i686-w64-mingw32-gcc -O2 -mwindows "$probe_dir/later.c" -o "$probe_dir/later.exe"
+grep -qxF "KERNEL32.dll GetDiskFreeSpaceExA" <<<"$(imports_outside "$probe_dir/later.exe" cmake/win32/setup-allowed-imports.txt)" ||
+  { echo "FAIL: the import check does not catch a call that Windows 95 lacks"; fail=1; }
+rm -rf "$probe_dir"
+for pair in "$dll cmake/win32/allowed-imports.txt" "build/win32/QVSETUP.EXE cmake/win32/setup-allowed-imports.txt"; do
+  read -r image list <<<"$pair"
+  outside=$(imports_outside "$image" "$list")
+  [ -z "$outside" ] || { echo "FAIL: $image imports what $list does not allow:"; echo "$outside"; fail=1; }
+  imports=$(imports_of "$image")
+  echo "imports of $image: $(wc -l <<<"$imports") functions from $(awk '{print $1}' <<<"$imports" | sort -u | tr '\n' ' ')"
+done
 
 # The dialogs and strings the DLL carries (the host build links the same windres output).
 rc=$(i686-w64-mingw32-windres -i "$dll" -O rc)
@@ -111,5 +131,5 @@ long=$(tr -d '\r' <"$kit/zip/README.TXT" | awk 'length > 79 {print NR}' | head -
 rm -rf "$kit"
 [ $fail = 0 ] && echo "kit: the ZIP, QVLMRMON.IMG (1,474,560 bytes, FAT12) and QVLMRMON.ISO hold $names alike"
 
-[ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, imports only allowed functions; both images probe their stacks and suit the Windows 95 loader"
+[ $fail = 0 ] && echo "OK: $dll exports DllEntryPoint @1 and InitializeMonitorEx @2, both images import only allowed functions, probe their stacks and suit the Windows 95 loader"
 exit $fail

@@ -1,18 +1,24 @@
 // QVSETUP.EXE: installs QVLMRMON.DLL on Windows 95/98/Me and registers it with the spooler
-// as the monitor "QV TCP/IP LMR Port"; "QVSETUP /U" removes it again. No C runtime.
+// as the monitor "QV TCP/IP LMR Port"; "QVSETUP /U", or Add/Remove Programs, removes it
+// again. No C runtime.
 //
 // The spooler keeps the monitor loaded from its start to its end, and Windows 9x holds a
-// loaded DLL's file: while it runs, the DLL in SYSTEM can be neither overwritten nor
-// deleted. A new version is then written beside it and put in place by WININIT.INI's
-// [rename] section at the next start, as Windows 9x installers do; a file that cannot be
-// deleted is deleted there the same way. Files copied from a CD are read-only: each file
-// set down here is made writable, so that later upgrades and removal can touch it.
+// loaded DLL's file. Whether a file is held is found out by opening it with no sharing,
+// never from what a copy or a delete answers (the Windows 95 reference has DeleteFile
+// delete an open file): a held file is replaced or deleted through WININIT.INI at the next
+// start, as Windows 9x installers do. Whether the monitor is installed, and whether
+// printers use its ports, is looked up too: the codes AddMonitorA and DeleteMonitorA
+// answer with are documented for Windows NT only, so they are only reported. Files
+// copied from a CD are read-only: each file set down here is made writable.
 #include <windows.h>
 #include <winsock.h>
 #include <winspool.h>
 
 #include "monitor_names.h"
 #include "setup_files.h"
+#include "setup_spooler.h"
+#include "uninstall_entry.h"
+#include "wininit.h"
 
 namespace {
 
@@ -20,10 +26,21 @@ const char kDllName[] = "QVLMRMON.DLL";
 const char kDllPending[] = "QVLMRMON.NEW";  // the new DLL, until WININIT puts it in place
 const char kHelpName[] = "QVLMRMON.HLP";    // the setup dialog's help, looked for in SYSTEM
 const char kHelpPending[] = "QVLMRMON.HNW";
+const char kHelpIndex[] = "QVLMRMON.GID";  // what WinHelp writes beside the help file
+const char kSetupPending[] = "QVLMRSET.NEW";
 const char kTitle[] = MONITOR_NAME " Setup";
 
 int Say(const char *text, UINT icon) {
     MessageBoxA(0, text, kTitle, MB_OK | icon);
+    return icon == MB_ICONINFORMATION ? 0 : 1;
+}
+
+// A message after which Windows must restart: the user is asked, and Windows restarts on Yes.
+int SayAndOfferRestart(const char *text, UINT icon) {
+    char message[1024];
+    lstrcpynA(message, text, sizeof message - 32);
+    lstrcatA(message, "\n\nRestart Windows now?");
+    if (MessageBoxA(0, message, kTitle, MB_YESNO | icon) == IDYES) ExitWindowsEx(EWX_REBOOT, 0);
     return icon == MB_ICONINFORMATION ? 0 : 1;
 }
 
@@ -48,16 +65,6 @@ bool WantsUninstall() {
         if (!first && IsUninstallArgument(start, length)) return true;
         first = false;
     }
-}
-
-// The spooler records an installed monitor by its Driver; ports merged from a .reg file
-// before the monitor was installed make a key without one.
-bool MonitorRegistered() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MONITOR_KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    bool driver = RegQueryValueExA(key, "Driver", 0, 0, 0, 0) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return driver;
 }
 
 // Windows Sockets 1.1 starts and gives a TCP socket. WSOCK32.DLL is loaded here, not
@@ -85,104 +92,201 @@ bool TcpIpInstalled() {
     return works;
 }
 
-// Puts one file of the kit into SYSTEM: nothing to do when the same file is there, copied
-// over the old one when it can be, else written beside it and renamed at the next start.
-enum Placed { PlacedNow, PlacedAtRestart, NotPlaced };
-Placed PlaceFile(const char *name, const char *pendingName) {
-    char source[MAX_PATH], target[MAX_PATH], pending[MAX_PATH];
-    if (!PathIn(false, name, source) || !PathIn(true, name, target) || !PathIn(true, pendingName, pending))
-        return NotPlaced;
-    // Removed, then installed again before Windows restarted: the file must stay.
-    CancelDeleteAtRestart(target);
-    MakeWritable(target);
-    if (SameContents(source, target) || CopyFileA(source, target, FALSE)) {
-        MakeWritable(target);
-        return PlacedNow;
+bool SamePath(const char *a, const char *b) {
+    return lstrcmpiA(a, b) == 0;
+}
+
+// Takes back what waits for the next start for a file of ours: its line in WININIT.INI and
+// the new version written beside it.
+bool DropPending(const char *target, const char *pending) {
+    if (ForgetAtRestart(target) != WininitDone) return false;
+    if (FileExists(pending) && !FileInUse(pending)) {
+        MakeWritable(pending);
+        DeleteFileA(pending);
     }
+    return true;
+}
+
+// Puts one file into SYSTEM: nothing to copy when the same file is there, copied over the
+// old one when no process holds it, else written beside it and put in its place at the
+// next start. Whatever waited for that start for the file (a delete that a removal
+// scheduled, an older upgrade) is taken back, so the restart keeps what the user is told.
+enum Placed { PlacedNow, PlacedAtRestart, NotCopied, NotScheduled };
+Placed PlaceFile(const char *source, const char *name, const char *pendingName) {
+    char target[MAX_PATH], pending[MAX_PATH];
+    if (!PathIn(true, name, target) || !PathIn(true, pendingName, pending)) return NotCopied;
+    if (!FileInUse(target)) {
+        MakeWritable(target);
+        if (!SameContents(source, target) && !CopyFileA(source, target, FALSE)) return NotCopied;
+        MakeWritable(target);
+        return DropPending(target, pending) ? PlacedNow : NotScheduled;
+    }
+    if (SameContents(source, target)) return DropPending(target, pending) ? PlacedNow : NotScheduled;
+    if (FileInUse(pending)) return NotCopied;
     MakeWritable(pending);
-    if (!CopyFileA(source, pending, FALSE)) return NotPlaced;
+    if (!CopyFileA(source, pending, FALSE)) return NotCopied;
     MakeWritable(pending);
-    return ScheduleAtRestart(target, pending) ? PlacedAtRestart : NotPlaced;
+    return ScheduleAtRestart(target, pending) == WininitDone ? PlacedAtRestart : NotScheduled;
+}
+
+int PlaceFailure(const char *name, Placed placed) {
+    char text[512];
+    if (placed == NotScheduled)
+        wsprintfA(text,
+                  "%s is in use, and WININIT.INI in the Windows folder, which would put the new one "
+                  "in place when Windows starts, cannot be written (is it read-only, or the disk "
+                  "full?). Restart Windows, then run the setup again.",
+                  name);
+    else
+        wsprintfA(text,
+                  "Cannot copy %s to the SYSTEM folder: the disk may be full. Make room on the disk "
+                  "and run the setup again.",
+                  name);
+    return Say(text, MB_ICONHAND);
 }
 
 int Install() {
-    char source[MAX_PATH];
-    if (!PathIn(false, kDllName, source) || GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES)
+    char source[MAX_PATH], self[MAX_PATH], help[MAX_PATH], dll[MAX_PATH];
+    if (!PathIn(false, kDllName, source) || !FileExists(source) || !PathIn(true, kDllName, dll) ||
+        !PathIn(false, kHelpName, help) || GetModuleFileNameA(0, self, MAX_PATH) == 0)
         return Say(
             "QVLMRMON.DLL must be in the same folder as QVSETUP.EXE. Copy every file of the kit "
             "(Explorer may hide .DLL files), or run QVSETUP.EXE straight from the floppy or CD.",
             MB_ICONHAND);
     if (!TcpIpInstalled())
         return Say(
-            "TCP/IP is not installed. Add it in Control Panel, Network, Add, Protocol, Microsoft, "
-            "TCP/IP, restart Windows, then run the setup again.",
+            "TCP/IP is not installed. Add it in Control Panel, Network (Add, Protocol, "
+            "Microsoft, TCP/IP), restart Windows, then run the setup again.",
             MB_ICONHAND);
-    Placed dll = PlaceFile(kDllName, kDllPending);
-    if (dll == NotPlaced)
-        return Say(
-            "Cannot copy QVLMRMON.DLL to the system folder. Make room on the disk and run the setup again.",
-            MB_ICONHAND);
+    bool installed = MonitorInstalled();
+    if (!installed && FileInUse(dll))
+        return SayAndOfferRestart(
+            "The " MONITOR_NAME
+            " monitor was removed, and the spooler still uses its old QVLMRMON.DLL until Windows "
+            "restarts. Nothing was changed: restart Windows first, then run the setup again.",
+            MB_ICONEXCLAMATION);
+    Placed placed = PlaceFile(source, kDllName, kDllPending);
+    if (placed >= NotCopied) return PlaceFailure(kDllName, placed);
+    bool restart = placed == PlacedAtRestart;
     // The help goes beside it when the kit has it; the monitor works without it.
-    char help[MAX_PATH];
-    Placed helpPlaced = PathIn(false, kHelpName, help) && GetFileAttributesA(help) != INVALID_FILE_ATTRIBUTES
-                            ? PlaceFile(kHelpName, kHelpPending)
-                            : PlacedNow;
-    bool restart = dll == PlacedAtRestart || helpPlaced == PlacedAtRestart;
-    MONITOR_INFO_2A info;
-    info.pName = (LPSTR)MONITOR_NAME;
-    info.pEnvironment = (LPSTR)MONITOR_ENVIRONMENT;
-    info.pDLLName = (LPSTR)kDllName;
-    if (!AddMonitorA(0, 2, (LPBYTE)&info) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
-        return Say(restart
-                       ? "The spooler did not accept the monitor. Restart Windows and run the setup again."
-                       : "The spooler did not accept the monitor.",
-                   MB_ICONHAND);
+    if (FileExists(help)) {
+        placed = PlaceFile(help, kHelpName, kHelpPending);
+        if (placed >= NotCopied) return PlaceFailure(kHelpName, placed);
+        restart = restart || placed == PlacedAtRestart;
+    }
+    if (!installed) {
+        MONITOR_INFO_2A info;
+        info.pName = (LPSTR)MONITOR_NAME;
+        info.pEnvironment = (LPSTR)MONITOR_ENVIRONMENT;
+        info.pDLLName = (LPSTR)kDllName;
+        if (!AddMonitorA(0, 2, (LPBYTE)&info)) {
+            DWORD error = GetLastError();
+            if (!MonitorInstalled()) {
+                char text[256];
+                wsprintfA(text, "The spooler did not accept the monitor (error %lu).", error);
+                return Say(text, MB_ICONHAND);
+            }
+        }
+    }
+    // Add/Remove Programs runs the setup program's own copy in SYSTEM; the monitor works
+    // without the entry, so a copy that fails only leaves it out.
+    char copy[MAX_PATH];
+    placed =
+        PathIn(true, SETUP_COPY_NAME, copy) ? PlaceFile(self, SETUP_COPY_NAME, kSetupPending) : NotCopied;
+    if (placed < NotCopied) {
+        WriteUninstallEntry(copy);
+        restart = restart || placed == PlacedAtRestart;
+    }
     if (restart)
-        return Say("The new " MONITOR_NAME
-                   " monitor is ready, but the spooler is using the old one. "
-                   "Restart Windows to finish: the new version takes its place as Windows starts.",
-                   MB_ICONINFORMATION);
+        return SayAndOfferRestart(
+            "The new " MONITOR_NAME
+            " monitor is ready, but the spooler is using the old one. "
+            "Restart Windows to finish: the new version takes its place as Windows starts.",
+            MB_ICONINFORMATION);
     return Say("The " MONITOR_NAME
                " monitor is installed. Add a port from a printer's "
                "Properties, Details, Add Port, Other.",
                MB_ICONINFORMATION);
 }
 
-// Deletes a file of the monitor from SYSTEM, or has it deleted at the next start; false
-// when neither could be done.
-bool RemoveFile(const char *name, bool *atRestart) {
+// Deletes a file of the monitor from SYSTEM, or has it deleted at the next start when a
+// process holds it (this program's own copy, when that is what runs).
+enum Removed { RemovedNow, RemovedAtRestart, NotRemoved };
+Removed RemoveFile(const char *name, const char *self) {
     char target[MAX_PATH];
-    if (!PathIn(true, name, target)) return false;
-    if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return true;
-    MakeWritable(target);
-    if (DeleteFileA(target)) return true;
-    if (!ScheduleAtRestart(0, target)) return false;
-    *atRestart = true;
-    return true;
+    if (!PathIn(true, name, target)) return NotRemoved;
+    if (!FileExists(target)) return RemovedNow;
+    if (!SamePath(target, self) && !FileInUse(target)) {
+        if (ForgetAtRestart(target) != WininitDone) return NotRemoved;
+        MakeWritable(target);
+        if (DeleteFileA(target)) return RemovedNow;
+    }
+    return ScheduleAtRestart(0, target) == WininitDone ? RemovedAtRestart : NotRemoved;
 }
 
 int Uninstall() {
-    if (!MonitorRegistered())
+    if (!MonitorInstalled())
         return Say("The " MONITOR_NAME " monitor is not installed: there is nothing to remove.", MB_ICONHAND);
-    if (!DeleteMonitorA(0, (LPSTR)MONITOR_ENVIRONMENT, (LPSTR)MONITOR_NAME))
+    char printers[512], text[1024];
+    int using_ = PrintersOnMonitorPorts(printers, sizeof printers);
+    if (using_ < 0)
         return Say(
-            "The monitor could not be removed: printers still use its ports. Delete those printers, "
-            "or move them to another port (Properties, Details), then run QVSETUP /U again.",
+            "The spooler could not list its printers, so the monitor is not removed (a printer "
+            "on one of its ports would be left without it). Run the removal again.",
             MB_ICONHAND);
-    bool atRestart = false;
-    bool removed = RemoveFile(kDllName, &atRestart);
-    removed = RemoveFile(kHelpName, &atRestart) && removed;
-    if (!removed)
-        return Say(
-            "The monitor is unregistered, but QVLMRMON.DLL or QVLMRMON.HLP could not be deleted "
-            "from the system folder. Delete them there by hand.",
-            MB_ICONHAND);
-    if (atRestart)
-        return Say("The " MONITOR_NAME
-                   " monitor is unregistered. The spooler is still using "
-                   "QVLMRMON.DLL: it is deleted when Windows restarts.",
-                   MB_ICONINFORMATION);
-    return Say("The " MONITOR_NAME " monitor is removed.", MB_ICONINFORMATION);
+    if (using_ > 0) {
+        wsprintfA(text,
+                  "The monitor is not removed: these printers use its ports: %s. Delete them, or "
+                  "move them to another port (Properties, Details), then remove it again.",
+                  printers);
+        return Say(text, MB_ICONHAND);
+    }
+    if (!DeleteMonitorA(0, (LPSTR)MONITOR_ENVIRONMENT, (LPSTR)MONITOR_NAME)) {
+        wsprintfA(text, "The spooler did not remove the monitor (error %lu). Nothing was removed.",
+                  GetLastError());
+        return Say(text, MB_ICONHAND);
+    }
+    RemoveUninstallEntry();
+    // An upgrade that waits for the next start goes first, so that no line puts a new file
+    // in place after the deletes below.
+    const char *files[] = {kDllName, kHelpName, kHelpIndex, SETUP_COPY_NAME};
+    const char *pendings[] = {kDllPending, kHelpPending, 0, kSetupPending};
+    char self[MAX_PATH], target[MAX_PATH], pending[MAX_PATH], later[256] = "", failed[256] = "";
+    if (GetModuleFileNameA(0, self, MAX_PATH) == 0) self[0] = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (pendings[i] && PathIn(true, files[i], target) && PathIn(true, pendings[i], pending))
+            DropPending(target, pending);
+        Removed removed = RemoveFile(files[i], self);
+        char *list = removed == RemovedAtRestart ? later : removed == NotRemoved ? failed : 0;
+        if (!list) continue;
+        if (list[0]) lstrcatA(list, ", ");
+        lstrcatA(list, files[i]);
+    }
+    char trace[MAX_PATH + 80] = "";
+    UINT length = GetWindowsDirectoryA(target, MAX_PATH - 16);
+    if (length && length < MAX_PATH - 16) {
+        lstrcatA(target, "\\" TRACE_FILE_NAME);
+        if (FileExists(target))
+            wsprintfA(trace, " Its trace, %s, is left for you to read or delete.", target);
+    }
+    if (failed[0]) {
+        wsprintfA(text,
+                  "The " MONITOR_NAME
+                  " monitor is unregistered, but %s could not be deleted, and WININIT.INI in the "
+                  "Windows folder, which would delete it when Windows starts, cannot be written. "
+                  "Restart Windows, then delete it from the SYSTEM folder.%s",
+                  failed, trace);
+        return Say(text, MB_ICONHAND);
+    }
+    if (later[0]) {
+        wsprintfA(text,
+                  "The " MONITOR_NAME
+                  " monitor is unregistered. Still in use, and deleted when Windows restarts: %s.%s",
+                  later, trace);
+        return SayAndOfferRestart(text, MB_ICONINFORMATION);
+    }
+    wsprintfA(text, "The " MONITOR_NAME " monitor is removed.%s", trace);
+    return Say(text, MB_ICONINFORMATION);
 }
 
 }  // namespace

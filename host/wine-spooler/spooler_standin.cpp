@@ -74,6 +74,32 @@ void Copy(char *to, const char *from) {
     lstrcpynA(to, from ? from : "", kText);
 }
 
+// What the stand-in answers where no Windows 9x document settles it, switched by an
+// environment variable, which the setup program's process inherits from the harness's:
+// true when the variable is missing or holds the first answer.
+const char kAddExistingSwitch[] = "QVSTANDIN_ADD_EXISTING";  // AddMonitorA for a monitor it has: 3006, other
+const char kDeleteInUseSwitch[] =
+    "QVSTANDIN_DELETE_IN_USE";  // DeleteMonitorA with printers on its ports: refuse, remove
+bool Answer(const char *name, const char *first) {
+    char value[32];
+    DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length == 0 || length >= sizeof value || lstrcmpiA(value, first) == 0;
+}
+
+// Calls of the stand-in counted in the registry, where the harness reads them whichever
+// process made them.
+const char kCallsKey[] = "Software\\QV Spooler Stand-in";
+void CountCall(const char *name) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return;
+    DWORD count = 0, size = sizeof count;
+    RegQueryValueExA(key, name, nullptr, nullptr, (BYTE *)&count, &size);
+    ++count;
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&count, sizeof count);
+    RegCloseKey(key);
+}
+
 BOOL Fail(DWORD code) {
     SetLastError(code);
     return FALSE;
@@ -222,18 +248,34 @@ BOOL WINAPI EnumJobsA(HANDLE printer, DWORD first, DWORD count, DWORD level, LPB
     return PackJobRecords(listed, n, first, buffer, size, needed, returned);
 }
 
+// The printers the registry records, so that every process sees the same ones (the setup
+// program's too); the jobs this process holds.
 BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed,
                           LPDWORD returned) {
     Locked l;
     if (level != 2) return Fail(ERROR_INVALID_LEVEL);
-    int n = flags & PRINTER_ENUM_LOCAL ? printerCount : 0;
+    Printer recorded[kMaxPrinters];
     PrinterFields listed[kMaxPrinters];
-    for (int i = 0; i < n; ++i) {
-        listed[i] = {printers[i].name, printers[i].port, kDriver, 0, 0};
-        for (int j = 0; j < jobCount; ++j)
-            if (!jobs[j].sent && lstrcmpiA(jobs[j].printer, printers[i].name) == 0) ++listed[i].jobs;
+    DWORD n = 0;
+    HKEY key;
+    if ((flags & PRINTER_ENUM_LOCAL) &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPrintersKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        while (n < (DWORD)kMaxPrinters && RegEnumKeyA(key, n, recorded[n].name, kText) == ERROR_SUCCESS) {
+            HKEY one;
+            DWORD portSize = kText - 1;
+            recorded[n].port[0] = 0;
+            if (RegOpenKeyExA(key, recorded[n].name, 0, KEY_READ, &one) == ERROR_SUCCESS) {
+                RegQueryValueExA(one, "Port", nullptr, nullptr, (BYTE *)recorded[n].port, &portSize);
+                RegCloseKey(one);
+            }
+            listed[n] = {recorded[n].name, recorded[n].port, kDriver, 0, 0};
+            for (int j = 0; j < jobCount; ++j)
+                if (!jobs[j].sent && lstrcmpiA(jobs[j].printer, recorded[n].name) == 0) ++listed[n].jobs;
+            ++n;
+        }
+        RegCloseKey(key);
     }
-    return PackPrinterRecords(listed, (DWORD)n, buffer, size, needed, returned);
+    return PackPrinterRecords(listed, n, buffer, size, needed, returned);
 }
 
 // The ports of every monitor: the built-in ones, then the loaded monitor's (what SPOOLSS.DLL's
@@ -354,6 +396,7 @@ BOOL WINAPI QvJobSent(DWORD id) {
 // recorded under the Monitors key, the DLL is loaded and started through InitializeMonitorEx;
 // a monitor whose Driver is recorded already is refused. Only the "Windows 4.0" environment.
 BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
+    CountCall("AddMonitorA calls");
     if (level != 2 || !info) return Fail(ERROR_INVALID_LEVEL);
     MONITOR_INFO_2A *m = (MONITOR_INFO_2A *)info;
     if (!m->pName || !m->pDLLName || !m->pEnvironment) return Fail(ERROR_INVALID_PARAMETER);
@@ -366,7 +409,9 @@ BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(key, "Driver", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
         RegCloseKey(key);
-        return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+        // No Windows 9x document gives this answer; NT's is 3006.
+        return Fail(Answer(kAddExistingSwitch, "3006") ? ERROR_PRINT_MONITOR_ALREADY_INSTALLED
+                                                       : ERROR_INVALID_PARAMETER);
     }
     RegSetValueExA(key, "Driver", 0, REG_SZ, (const BYTE *)m->pDLLName, (DWORD)lstrlenA(m->pDLLName) + 1);
     RegCloseKey(key);
@@ -404,8 +449,45 @@ BOOL WINAPI DeleteMonitorA(LPSTR, LPSTR environment, LPSTR name) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key)) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
     RegCloseKey(key);
-    if (PrinterUsesPortOf(path)) return Fail(ERROR_BUSY);
+    // NT refuses while printers use the ports; no Windows 9x document says Windows 95 does.
+    if (PrinterUsesPortOf(path) && Answer(kDeleteInUseSwitch, "refuse")) return Fail(ERROR_BUSY);
     return DeleteKeyTree(HKEY_LOCAL_MACHINE, path) ? TRUE : Fail(ERROR_ACCESS_DENIED);
+}
+
+// The monitors the registry records with a Driver, as MONITOR_INFO_1A records, their names
+// after them in the caller's buffer.
+BOOL WINAPI EnumMonitorsA(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
+    if (level != 1) return Fail(ERROR_INVALID_LEVEL);
+    const DWORD kMaxMonitors = 16;
+    char names[kMaxMonitors][kText];
+    DWORD n = 0, bytes = 0;
+    HKEY monitors;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors", 0, KEY_READ,
+                      &monitors) == ERROR_SUCCESS) {
+        for (DWORD i = 0; n < kMaxMonitors && RegEnumKeyA(monitors, i, names[n], kText) == ERROR_SUCCESS;
+             ++i) {
+            HKEY one;
+            bool driver = false;
+            if (RegOpenKeyExA(monitors, names[n], 0, KEY_READ, &one) == ERROR_SUCCESS) {
+                driver = RegQueryValueExA(one, "Driver", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+                RegCloseKey(one);
+            }
+            if (driver) bytes += sizeof(MONITOR_INFO_1A) + (DWORD)lstrlenA(names[n++]) + 1;
+        }
+        RegCloseKey(monitors);
+    }
+    if (needed) *needed = bytes;
+    if (returned) *returned = 0;
+    if (!buffer || size < bytes) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    LPBYTE text = buffer + bytes;
+    for (DWORD i = 0; i < n; ++i) {
+        DWORD length = (DWORD)lstrlenA(names[i]) + 1;
+        text -= length;
+        memcpy(text, names[i], length);
+        ((MONITOR_INFO_1A *)buffer)[i].pName = (LPSTR)text;
+    }
+    if (returned) *returned = n;
+    return TRUE;
 }
 
 void WINAPI QvRegisterMonitor(MonitorEnumPortsFn enumPorts) {

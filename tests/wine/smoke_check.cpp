@@ -33,6 +33,13 @@ void Check(bool ok, const char *format, ...) {
     if (!ok) ++failures;
 }
 
+void Expect(const std::string &fact, const std::string &seen, const std::string &expected) {
+    if (seen == expected)
+        Check(true, "%s: %s", fact.c_str(), seen.c_str());
+    else
+        Check(false, "%s: saw \"%s\", expected \"%s\"", fact.c_str(), seen.c_str(), expected.c_str());
+}
+
 int Failures() {
     return failures;
 }

@@ -6,10 +6,14 @@
 
 #include <string>
 
+#include "../../src/monitor/monitor_names.h"
+
 // The monitor's key under HKEY_LOCAL_MACHINE.
-const char kMonitorKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\QV TCP/IP LMR Port";
+const char kMonitorKey[] = MONITOR_KEY_PATH;
 
 void Check(bool ok, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// One fact: "OK: fact: seen", or "FAIL: fact: saw seen, expected expected".
+void Expect(const std::string &fact, const std::string &seen, const std::string &expected);
 int Failures();
 // A file's bytes, "<unreadable>" when it cannot be opened.
 std::string FileBytes(const std::string &path);

@@ -13,7 +13,10 @@ const char kInstalled[] =
     "Other.";
 // Where a user's CD puts the kit: read-only files, and a path that holds "-U".
 const char kCdKit[] = "C:\\QV-U Kit\\";
-const char kNewKit[] = "C:\\QV-U Kit\\new\\";  // a kit with another build of the DLL
+const char kNewKit[] = "C:\\QV-U Kit\\new\\";      // a kit with another build of the DLL
+const char kNewerKit[] = "C:\\QV-U Kit\\newer\\";  // and one with yet another
+const char kRestartQuestion[] = "Restart Windows now?";
+const char kEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QVLMRMON";
 const char kPrintersKey[] = "System\\CurrentControlSet\\control\\Print\\Printers";
 
 std::string SystemFile(const std::string &name) {
@@ -61,15 +64,15 @@ std::string Driver() {
     return value;
 }
 
-// The kit's files copied into folder: the DLL (its build stamp changed, so another
-// version, when newer), the help and QVSETUP.EXE; read-only as a CD's files are.
-bool MakeKit(const std::string &folder, bool withDll, bool newer) {
+// The kit's files copied into folder: the DLL (its build stamp changed by stamp, so another
+// version), the help and QVSETUP.EXE; read-only as a CD's files are.
+bool MakeKit(const std::string &folder, bool withDll, char stamp) {
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string from = HarnessFolder();
     std::string dll = FileBytes(from + "QVLMRMON.DLL");
-    if (newer && dll.size() > 0x100) {
+    if (stamp && dll.size() > 0x100) {
         DWORD header = *(const DWORD *)&dll[0x3C];  // the PE header; its TimeDateStamp is 8 bytes in
-        if (header + 12 < dll.size()) dll[header + 8] ^= 0x5A;
+        if (header + 12 < dll.size()) dll[header + 8] ^= stamp;
     }
     bool ok = (!withDll || WriteBytes(folder + "QVLMRMON.DLL", dll)) &&
               WriteBytes(folder + "QVLMRMON.HLP", FileBytes(from + "QVLMRMON.HLP")) &&
@@ -79,47 +82,68 @@ bool MakeKit(const std::string &folder, bool withDll, bool newer) {
     return ok;
 }
 
-// QVSETUP.EXE run from folder as a user runs it: answers its message box with OK; the box's text.
-std::string RunSetup(const std::string &folder, const std::string &arguments, DWORD *exitCode) {
-    std::string command = "\"" + folder + "QVSETUP.EXE\"" + (arguments.empty() ? "" : " " + arguments);
+struct SetupRun {
+    DWORD exitCode = 99;
+    std::string said = "<no message>";
+    bool askedRestart = false;  // the message asked to restart, and was answered No
+};
+
+// A command run as a user runs it, in folder: its message box answered (No to a restart,
+// else OK).
+SetupRun RunCommand(std::string command, const std::string &folder) {
+    SetupRun run;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    *exitCode = 99;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &process))
-        return "<not started>";
-    std::string text = "<no message>";
+                        &process)) {
+        run.said = "<not started>";
+        return run;
+    }
     for (int i = 0; i < 1200; ++i) {
         HWND box = FindWindowA(nullptr, kSetupTitle);
         if (box && IsWindowVisible(box)) {
             Sleep(300);
-            char said[512] = {0};
+            char said[1024] = {0};
             GetDlgItemTextA(box, 0xFFFF, said, sizeof said);  // a message box's text control
-            text = said;
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            run.said = said;
+            size_t question = run.said.find(kRestartQuestion);
+            run.askedRestart = question != std::string::npos;
+            if (run.askedRestart) run.said.erase(question);
+            while (!run.said.empty() && (run.said.back() == '\n' || run.said.back() == '\r'))
+                run.said.pop_back();
+            PostMessageA(box, WM_COMMAND, run.askedRestart ? IDNO : IDOK, 0);
             break;
         }
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
     }
     WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, exitCode);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return text;
+    return run;
 }
 
-// The spooler's hold on the monitor: loaded from its Driver, its file open without write or
-// delete sharing, as Windows 9x holds a loaded image, until the spooler stops.
+SetupRun RunSetup(const std::string &folder, const std::string &arguments) {
+    return RunCommand("\"" + folder + "QVSETUP.EXE\"" + (arguments.empty() ? "" : " " + arguments), folder);
+}
+
+std::string Outcome(const SetupRun &run) {
+    return "exit " + std::to_string(run.exitCode) + ": " + run.said + (run.askedRestart ? " [restart?]" : "");
+}
+
+// The spooler's hold on the monitor: loaded from its Driver, its file open until the
+// spooler stops. Windows 9x refuses to delete a loaded image; the Windows 95 reference has
+// DeleteFile delete an open file: the hold keeps others from writing or deleting the file,
+// or lets both through, as the stand-in's answer says.
 HANDLE heldFile = INVALID_HANDLE_VALUE;
-HMODULE Hold() {
+HMODULE Hold(bool letThrough) {
     static HMODULE standIn = LoadLibraryA("WINSPOOL.DRV");  // the spooler's own state outlives a monitor
     (void)standIn;
     std::string dll = SystemFile(Driver());
     HMODULE monitor = LoadLibraryA(dll.c_str());
-    if (monitor)
-        heldFile =
-            CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD share = FILE_SHARE_READ | (letThrough ? FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0);
+    if (monitor) heldFile = CreateFileA(dll.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     return monitor;
 }
 void Release(HMODULE monitor) {
@@ -142,14 +166,47 @@ std::string WininitPath() {
     return std::string(dir) + "\\WININIT.INI";
 }
 
-// Windows starting again: the spooler has stopped; WININIT.INI's [rename] lines are applied
-// in order ("NUL=FILE" deletes FILE, "TARGET=SOURCE" replaces TARGET by SOURCE) and the file
-// becomes WININIT.BAK. The lines, each ending in '|'.
+std::string Wininit() {
+    return Exists(WininitPath()) ? OneLine(FileBytes(WininitPath())) : "<none>";
+}
+
+// How many [rename] lines name the file (its short name, as WININIT reads it).
+int LinesFor(const std::string &path) {
+    char shortName[MAX_PATH] = {0};
+    if (!GetShortPathNameA(path.c_str(), shortName, MAX_PATH)) return 0;
+    std::string text = Wininit(), name = shortName;
+    int lines = 0;
+    for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += name.size()) ++lines;
+    return lines;
+}
+
+// A path WININIT can read: a drive, then names of at most eight characters with an
+// extension of at most three, no spaces.
+bool ShortForm(const std::string &path) {
+    size_t at = path.size() > 2 && path[1] == ':' ? 2 : 0;
+    while (at < path.size()) {
+        if (path[at] != '\\') return false;
+        size_t end = path.find('\\', at + 1);
+        std::string part = path.substr(at + 1, (end == std::string::npos ? path.size() : end) - at - 1);
+        size_t dot = part.find('.');
+        std::string stem = part.substr(0, dot), ext = dot == std::string::npos ? "" : part.substr(dot + 1);
+        if (stem.empty() || stem.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos ||
+            part.find(' ') != std::string::npos)
+            return false;
+        at = end == std::string::npos ? path.size() : end;
+    }
+    return true;
+}
+
+// Windows starting again, as WININIT does it: the spooler has stopped; the [rename] lines
+// are applied in file order ("NUL=FILE" deletes FILE, "TARGET=SOURCE" puts SOURCE in
+// TARGET's place); a line with a long name, or whose source is missing, changes nothing;
+// the file is kept as WININIT.BAK. The lines applied, each ending in '|'.
 std::string PlayRestart() {
     std::string text = FileBytes(WininitPath()), lines;
     bool inRename = false;
     size_t at = 0;
-    while (at < text.size()) {
+    while (Exists(WininitPath()) && at < text.size()) {
         size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(at, end - at);
@@ -162,12 +219,15 @@ std::string PlayRestart() {
         size_t eq = line.find('=');
         if (!inRename || eq == std::string::npos) continue;
         std::string target = line.substr(0, eq), source = line.substr(eq + 1);
+        bool deletes = lstrcmpiA(target.c_str(), "NUL") == 0;
+        if ((!deletes && !ShortForm(target)) || !ShortForm(source) || !Exists(source)) continue;
         lines += line + "|";
-        if (lstrcmpiA(target.c_str(), "NUL") != 0) DeleteFileA(target.c_str());
-        if (lstrcmpiA(target.c_str(), "NUL") == 0)
+        if (deletes) {
             DeleteFileA(source.c_str());
-        else
+        } else {
+            DeleteFileA(target.c_str());
             MoveFileA(source.c_str(), target.c_str());
+        }
     }
     std::string backup = WininitPath();
     backup.replace(backup.size() - 3, 3, "BAK");
@@ -176,7 +236,34 @@ std::string PlayRestart() {
     return lines;
 }
 
-// The printers the spooler keeps in the registry.
+// How many times the spooler stand-in's AddMonitorA was called, in any process.
+DWORD AddMonitorCalls() {
+    DWORD count = 0, size = sizeof count;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QV Spooler Stand-in", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        RegQueryValueExA(key, "AddMonitorA calls", nullptr, nullptr, (BYTE *)&count, &size);
+        RegCloseKey(key);
+    }
+    return count;
+}
+
+std::string EntryValue(const char *name) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no entry>";
+    char value[MAX_PATH] = {0};
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, (BYTE *)value, &size) != ERROR_SUCCESS) value[0] = 0;
+    RegCloseKey(key);
+    return value;
+}
+
+std::string ShortPath(const std::string &path) {
+    char name[MAX_PATH] = {0};
+    return GetShortPathNameA(path.c_str(), name, MAX_PATH) ? name : "<none>";
+}
+
+// The printers the spooler keeps in the registry, each followed by '|'.
 std::string PrinterNames() {
     std::string names;
     HKEY key;
@@ -188,107 +275,174 @@ std::string PrinterNames() {
     return names;
 }
 
+const std::string kInstalledRun = std::string("exit 0: ") + kInstalled;
+
 }  // namespace
 
 HMODULE InstallWithSetup() {
     const std::string dll = SystemFile("QVLMRMON.DLL");
-    Check(!Exists(dll) && Driver().empty(),
-          "QVSETUP: before it runs, no QVLMRMON.DLL in the SYSTEM folder and no Driver registered");
-    DWORD code = 0;
+    Expect("QVSETUP: before it runs, QVLMRMON.DLL in SYSTEM, and a Driver beside the ports merged",
+           std::to_string(Exists(dll)) + Driver(), "0");
     const std::string noDll = "C:\\QV-U Kit\\no dll\\";
     CreateDirectoryA(kCdKit, nullptr);
-    MakeKit(noDll, false, false);
-    std::string said = RunSetup(noDll, "", &code);
-    Check(code == 1 && said.find("QVLMRMON.DLL must be in the same folder as QVSETUP.EXE.") == 0 &&
-              !Exists(dll) && Driver().empty(),
-          "QVSETUP: the DLL missing beside it: exit %lu, \"%s\", nothing installed", code, said.c_str());
-    said = RunSetup(HarnessFolder(), "/U", &code);
-    Check(code == 1 && said == "The QV TCP/IP LMR Port monitor is not installed: there is nothing to remove.",
-          "QVSETUP /U when not installed: exit %lu, \"%s\"", code, said.c_str());
+    MakeKit(noDll, false, 0);
+    SetupRun run = RunSetup(noDll, "");
+    Expect("QVSETUP: the DLL missing beside it", Outcome(run).substr(0, 64),
+           "exit 1: QVLMRMON.DLL must be in the same folder as QVSETUP.EXE. ");
+    Expect("QVSETUP: the DLL missing beside it installs nothing", std::to_string(Exists(dll)) + Driver(),
+           "0");
+    Expect("QVSETUP /U when not installed", Outcome(RunSetup(HarnessFolder(), "/U")),
+           "exit 1: The QV TCP/IP LMR Port monitor is not installed: there is nothing to remove.");
 
-    Check(MakeKit(kCdKit, true, false) && ReadOnly(std::string(kCdKit) + "QVLMRMON.DLL"),
-          "QVSETUP: a read-only kit in %s (the CD case; its path holds -U)", kCdKit);
-    said = RunSetup(kCdKit, "", &code);
-    Check(code == 0 && said == kInstalled,
-          "QVSETUP.EXE installs from a read-only kit: exit %lu, its message \"%s\"", code, said.c_str());
-    Check(Exists(dll) && Exists(SystemFile("QVLMRMON.HLP")) && Driver() == "QVLMRMON.DLL" && !ReadOnly(dll) &&
-              !ReadOnly(SystemFile("QVLMRMON.HLP")),
-          "QVSETUP.EXE copied QVLMRMON.DLL and QVLMRMON.HLP into the SYSTEM folder, writable although the "
-          "kit's are "
-          "read-only, and registered the DLL as the monitor's Driver");
-    HMODULE monitor = Hold();
+    Expect("QVSETUP: a read-only kit in " + std::string(kCdKit) + " (the CD case; its path holds -U)",
+           std::to_string(MakeKit(kCdKit, true, 0) && ReadOnly(std::string(kCdKit) + "QVLMRMON.DLL")), "1");
+    Expect("QVSETUP.EXE installs from a read-only kit", Outcome(RunSetup(kCdKit, "")), kInstalledRun);
+    for (const char *name : {"QVLMRMON.DLL", "QVLMRMON.HLP", "QVLMRSET.EXE"})
+        Expect(std::string("QVSETUP.EXE put ") + name + " into SYSTEM, writable (the kit's are read-only)",
+               std::to_string(Exists(SystemFile(name))) + std::to_string(ReadOnly(SystemFile(name))), "10");
+    Expect("QVSETUP.EXE registered the DLL as the monitor's Driver", Driver(), "QVLMRMON.DLL");
+    HMODULE monitor = Hold(false);
     Check(monitor != nullptr,
           "QVSETUP: the spooler loads the monitor from its registered Driver, %s, and holds it",
           SystemFile(Driver()).c_str());
 
-    said = RunSetup(kCdKit, "", &code);
-    Check(code == 0 && said == kInstalled && !Exists(WininitPath()),
-          "QVSETUP: a second run while the spooler holds the same DLL: exit %lu, \"%s\", no restart needed",
-          code, said.c_str());
+    // Whatever the spooler would answer to a second AddMonitorA, setup does not ask it.
+    for (const char *answer : {"3006", "other"}) {
+        SetEnvironmentVariableA("QVSTANDIN_ADD_EXISTING", answer);
+        DWORD calls = AddMonitorCalls();
+        run = RunSetup(kCdKit, "");
+        Expect(std::string("\"already installed\" found without AddMonitorA (the spooler would answer ") +
+                   answer + "): a second run while the spooler holds the same DLL",
+               Outcome(run) + " AddMonitorA calls " + std::to_string(AddMonitorCalls() - calls) +
+                   ", WININIT.INI " + Wininit(),
+               kInstalledRun + " AddMonitorA calls 0, WININIT.INI <none>");
+    }
+    SetEnvironmentVariableA("QVSTANDIN_ADD_EXISTING", nullptr);
     return monitor;
 }
 
 HMODULE UpgradeWithSetup(HMODULE monitor) {
-    const std::string kit = kNewKit;
-    MakeKit(kit, true, true);
-    std::string newDll = FileBytes(kit + "QVLMRMON.DLL"), dll = SystemFile("QVLMRMON.DLL");
-    DWORD code = 0;
-    std::string said = RunSetup(kit, "", &code);
-    std::string wininit = OneLine(FileBytes(WininitPath()));
-    Check(code == 0 && said.find("Restart Windows to finish") != std::string::npos &&
-              FileBytes(dll) != newDll && wininit.find("[rename]") != std::string::npos &&
-              wininit.find("QVLMRMON.NEW") != std::string::npos,
-          "QVSETUP: an upgrade through WININIT.INI while the DLL is held: exit %lu, \"%s\"; WININIT.INI: %s",
-          code, said.c_str(), wininit.c_str());
+    MakeKit(kNewKit, true, 0x5A);
+    const std::string newDll = FileBytes(std::string(kNewKit) + "QVLMRMON.DLL"),
+                      dll = SystemFile("QVLMRMON.DLL");
+    const std::string oldDll = FileBytes(dll);
+    SetupRun run = RunSetup(kNewKit, "");
+    Expect(
+        "QVSETUP: an upgrade while the DLL is held", Outcome(run),
+        "exit 0: The new QV TCP/IP LMR Port monitor is ready, but the spooler is using the old one. Restart "
+        "Windows to finish: the new version takes its place as Windows starts. [restart?]");
+    Expect("\"restart offered\": the upgrade asks \"Restart Windows now?\", answered No, and Windows goes on",
+           std::to_string(run.askedRestart) + std::to_string(Exists(dll)), "11");
+    // The same upgrade with a hold that would let a copy over the file through.
+    Release(monitor);
+    monitor = Hold(true);
+    run = RunSetup(kNewKit, "");
+    for (int letThrough : {0, 1})
+        Expect(std::string("\"held file\" never overwritten (the hold ") +
+                   (letThrough ? "lets writes through" : "refuses writes") + ")",
+               std::to_string(FileBytes(dll) == oldDll), "1");
+    Expect("QVSETUP: the upgrade run twice leaves one WININIT.INI line for QVLMRMON.DLL",
+           std::to_string(LinesFor(dll)) + " " +
+               std::to_string(Wininit().find("QVLMRMON.NEW") != std::string::npos),
+           "1 1");
     Release(monitor);
     std::string applied = PlayRestart();
-    monitor = FileBytes(dll) == newDll ? Hold() : nullptr;
+    monitor = FileBytes(dll) == newDll ? Hold(false) : nullptr;
     Check(monitor != nullptr && !Exists(SystemFile("QVLMRMON.NEW")),
-          "QVSETUP: the upgrade at the restart (%s): the new DLL took the old one's place "
-          "and "
-          "the spooler loads it",
+          "QVSETUP: the upgrade at the restart (%s): the new DLL took the old one's place and the spooler "
+          "loads it",
           applied.c_str());
     return monitor;
 }
 
 void RemoveWithSetup(HMODULE monitor) {
-    QvDeletePrinterFn deletePrinter =
-        (QvDeletePrinterFn)(void *)GetProcAddress(GetModuleHandleA("WINSPOOL.DRV"), "QvDeletePrinter");
-    if (!deletePrinter) return Check(false, "QVSETUP /U: the spooler stand-in deletes no printers");
-    const std::string dll = SystemFile("QVLMRMON.DLL");
+    HMODULE standIn = GetModuleHandleA("WINSPOOL.DRV");
+    QvDeletePrinterFn deletePrinter = (QvDeletePrinterFn)(void *)GetProcAddress(standIn, "QvDeletePrinter");
+    QvAddPrinterFn addPrinter = (QvAddPrinterFn)(void *)GetProcAddress(standIn, "QvAddPrinter");
+    if (!deletePrinter || !addPrinter)
+        return Check(false, "QVSETUP /U: the spooler stand-in keeps no printers");
+    const std::string dll = SystemFile("QVLMRMON.DLL"), pending = SystemFile("QVLMRMON.NEW");
     std::string printers = PrinterNames();
-    DWORD code = 0;
-    std::string said = RunSetup(kCdKit, "/U", &code);
-    Check(code == 1 && said.find("printers still use its ports") != std::string::npos && Exists(dll) &&
-              Driver() == "QVLMRMON.DLL",
-          "QVSETUP /U refused while a printer uses a port (%s): exit %lu, \"%s\", nothing removed",
-          printers.c_str(), code, said.c_str());
     for (size_t at = 0, end; (end = printers.find('|', at)) != std::string::npos; at = end + 1)
         deletePrinter(printers.substr(at, end - at).c_str());
+    // A port list of two, the monitor's port second and in another case.
+    addPrinter("Both", "LPT1:, smoke");
+    for (const char *answer : {"refuse", "remove"}) {
+        SetEnvironmentVariableA("QVSTANDIN_DELETE_IN_USE", answer);
+        Expect(std::string("\"/U with printers on its ports\" refused by setup itself (the spooler would ") +
+                   answer + ")",
+               Outcome(RunSetup(kCdKit, "/U")) + " Driver " + Driver(),
+               "exit 1: The monitor is not removed: these printers use its ports: Both. Delete them, or move "
+               "them "
+               "to another port (Properties, Details), then remove it again. Driver QVLMRMON.DLL");
+    }
+    SetEnvironmentVariableA("QVSTANDIN_DELETE_IN_USE", nullptr);
+    deletePrinter("Both");
 
-    said = RunSetup(kCdKit, "/U", &code);
-    std::string wininit = OneLine(FileBytes(WininitPath()));
-    Check(code == 0 && said.find("deleted when Windows restarts") != std::string::npos &&
-              Driver() == "<no key>" && Exists(dll) && !Exists(SystemFile("QVLMRMON.HLP")) &&
-              wininit.find("NUL=") != std::string::npos,
-          "QVSETUP /U scheduled while the DLL is held: exit %lu, \"%s\"; WININIT.INI: %s", code, said.c_str(),
-          wininit.c_str());
-    // Installed again (the kit of the DLL in place) before Windows restarts: the scheduled
-    // delete must not take the DLL.
-    said = RunSetup(kNewKit, "", &code);
-    wininit = OneLine(FileBytes(WininitPath()));
-    Check(code == 0 && said == kInstalled && Driver() == "QVLMRMON.DLL" &&
-              wininit.find("NUL=") == std::string::npos,
-          "QVSETUP: installed again before the restart: exit %lu, \"%s\", the scheduled delete taken back "
-          "(WININIT.INI: %s)",
-          code, said.c_str(), wininit.c_str());
-    said = RunSetup(kCdKit, "/U", &code);
-    Check(code == 0 && said.find("deleted when Windows restarts") != std::string::npos &&
-              Driver() == "<no key>",
-          "QVSETUP /U scheduled again: exit %lu, \"%s\"", code, said.c_str());
+    // An upgrade waits for its restart, the DLL held by a hold that lets deletes through.
+    MakeKit(kNewerKit, true, 0x33);
+    RunSetup(kNewerKit, "");
+    Release(monitor);
+    monitor = Hold(true);
+    SetupRun run = RunSetup(kCdKit, "/U");
+    Expect("QVSETUP /U before the upgrade's restart", Outcome(run),
+           "exit 0: The QV TCP/IP LMR Port monitor is unregistered. Still in use, and deleted when Windows "
+           "restarts: QVLMRMON.DLL. [restart?]");
+    Expect("\"held file\" never deleted (the hold lets deletes through)", std::to_string(Exists(dll)), "1");
+    Expect("QVSETUP /U takes back the pending upgrade: its file, and WININIT.INI's lines for the DLL",
+           std::to_string(Exists(pending)) + " " + std::to_string(LinesFor(dll)) + " " +
+               std::to_string(Wininit().find("NUL=") != std::string::npos),
+           "0 1 1");
     Release(monitor);
     std::string applied = PlayRestart();
-    Check(!Exists(dll) && !Exists(SystemFile("QVLMRMON.HLP")),
-          "QVSETUP /U: at the restart (%s) QVLMRMON.DLL is gone, and so are the monitor's key and help file",
-          applied.c_str());
+    Expect("\"/U before the upgrade's restart\": after the restart (" + applied +
+               ") the DLL, the .NEW and the monitor",
+           std::to_string(Exists(dll)) + std::to_string(Exists(pending)) + " " + Driver(), "00 <no key>");
+
+    // Installed, held, removed; installed again before the restart that removal needs.
+    Expect("QVSETUP installs again", Outcome(RunSetup(kCdKit, "")), kInstalledRun);
+    monitor = Hold(false);
+    run = RunSetup(kCdKit, "/U");
+    Expect("\"held file\" never deleted (the hold refuses deletes)",
+           std::to_string(run.exitCode) + std::to_string(Exists(dll)) + std::to_string(run.askedRestart),
+           "011");
+    std::string wininit = Wininit(), before = FileBytes(dll);
+    Expect(
+        "\"installed again before the removal's restart\": told to restart first",
+        Outcome(RunSetup(kCdKit, "")),
+        "exit 1: The QV TCP/IP LMR Port monitor was removed, and the spooler still uses its old QVLMRMON.DLL "
+        "until Windows restarts. Nothing was changed: restart Windows first, then run the setup again. "
+        "[restart?]");
+    Expect("\"installed again before the removal's restart\": nothing changed",
+           Driver() + " " + std::to_string(Wininit() == wininit) + std::to_string(FileBytes(dll) == before),
+           "<no key> 11");
+    Release(monitor);
+    PlayRestart();
+    Expect("QVSETUP /U: at the restart the DLL and the help are gone",
+           std::to_string(Exists(dll)) + std::to_string(Exists(SystemFile("QVLMRMON.HLP"))), "00");
+
+    // Add/Remove Programs: the entry that install writes, and its command run as Windows runs it.
+    Expect("QVSETUP installs once more", Outcome(RunSetup(kCdKit, "")), kInstalledRun);
+    const std::string copy = SystemFile("QVLMRSET.EXE"), index = SystemFile("QVLMRMON.GID");
+    Expect("\"Add/Remove Programs\": the entry written",
+           EntryValue("DisplayName") + " | " + EntryValue("UninstallString"),
+           "QV TCP/IP LMR Port monitor | " + ShortPath(copy) + " /U");
+    WriteBytes(index, "what WinHelp keeps beside a help file");
+    char windows[MAX_PATH] = {0};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string trace = std::string(windows) + "\\QVLMRMON.LOG";
+    WriteBytes(trace, "2026-12-09 01:02:03.004 LPR1 job 1: OpenPort: TRUE\r\n");
+    run = RunCommand(EntryValue("UninstallString"), HarnessFolder());
+    Expect("\"Add/Remove Programs\": its UninstallString run", Outcome(run),
+           "exit 0: The QV TCP/IP LMR Port monitor is unregistered. Still in use, and deleted when Windows "
+           "restarts: QVLMRSET.EXE. Its trace, " +
+               trace + ", is left for you to read or delete. [restart?]");
+    Expect("\"Add/Remove Programs\": the user's trace is left", std::to_string(Exists(trace)), "1");
+    Expect("\"Add/Remove Programs\": removes the DLL, help, help index, monitor and entry",
+           std::to_string(Exists(dll)) + std::to_string(Exists(SystemFile("QVLMRMON.HLP"))) +
+               std::to_string(Exists(index)) + " " + Driver() + " " + EntryValue("DisplayName"),
+           "000 <no key> <no entry>");
+    PlayRestart();
+    Expect("\"Add/Remove Programs\": the setup program's copy is gone at the restart",
+           std::to_string(Exists(copy)), "0");
 }

@@ -54,9 +54,7 @@ void Run(uintptr_t handle, qvws::HostentFiller fill) {
         bool cancelled = l.cancelled;
         if (!cancelled) {
             int needed = n > 0 ? fill(l.buffer, l.length, l.name.c_str(), addrs, n) : 0;
-            int error = n <= 0              ? 11001 /* WSAHOST_NOT_FOUND */
-                        : needed > l.length ? 10055 /* WSAENOBUFS */
-                                            : 0;
+            int error = n <= 0 ? qvws::kHostNotFound : needed > l.length ? qvws::kNoBuffers : 0;
             reply = MAKELONG(needed, error);
             window = l.window;
             message = l.message;
@@ -112,7 +110,7 @@ uintptr_t StartLookup(void *window, unsigned message, const char *name, char *bu
     using namespace qvhost;
     std::lock_guard<std::mutex> lock(L().mu);
     if (L().failStart) {
-        *error = 10055; /* WSAENOBUFS */
+        *error = qvws::kNoBuffers;
         return 0;
     }
     uintptr_t handle = L().next++;
@@ -127,7 +125,7 @@ int CancelLookup(uintptr_t handle) {
     using namespace qvhost;
     std::lock_guard<std::mutex> lock(L().mu);
     auto it = L().pending.find(handle);
-    if (it == L().pending.end() || it->second.cancelled) return -10022; /* WSAEINVAL */
+    if (it == L().pending.end() || it->second.cancelled) return -qvws::kInvalid;
     it->second.cancelled = true;
     ++L().cancelled;
     if (it->second.counted) --L().active;

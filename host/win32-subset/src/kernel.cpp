@@ -18,8 +18,6 @@ bool g_computerSet = false, g_userSet = false, g_hostSet = false;
 bool g_computerFails = false, g_userFails = false, g_hostFails = false;
 std::string g_computer, g_user, g_host;
 std::atomic<UINT> g_codePage{1252};
-std::mutex g_monitorLock;
-std::vector<EnumPortsFn> g_monitors;
 
 std::string RealHostName() {
     char buf[256] = {0};
@@ -74,18 +72,6 @@ HINSTANCE LoadModule(const std::string &path, std::string *error) {
 void *ModuleSymbol(HINSTANCE module, const char *name) {
     // a null instance is the program itself, as for Windows' GetModuleHandle(NULL)
     return dlsym(module ? (void *)module : RTLD_DEFAULT, name);
-}
-void RegisterMonitorEnumPorts(EnumPortsFn fn) {
-    std::lock_guard<std::mutex> lock(g_monitorLock);
-    g_monitors.push_back(fn);
-}
-void ClearMonitors() {
-    std::lock_guard<std::mutex> lock(g_monitorLock);
-    g_monitors.clear();
-}
-std::vector<EnumPortsFn> LoadedMonitors() {
-    std::lock_guard<std::mutex> lock(g_monitorLock);
-    return g_monitors;
 }
 
 }  // namespace qvhost

@@ -11,9 +11,16 @@
 
 namespace qvhost {
 
-std::vector<EnumPortsFn> LoadedMonitors();
-
 namespace {
+
+// The loaded monitors' EnumPorts, whose ports EnumPortsA lists after the built-in ones.
+std::mutex g_monitorLock;
+std::vector<EnumPortsFn> g_monitors;
+
+std::vector<EnumPortsFn> LoadedMonitors() {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    return g_monitors;
+}
 
 const uint32_t kPrinterMagic = 0x54525051;
 struct PrinterObj {
@@ -107,6 +114,15 @@ bool Fail(DWORD code) {
 }
 
 }  // namespace
+
+void RegisterMonitorEnumPorts(EnumPortsFn fn) {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    g_monitors.push_back(fn);
+}
+void ClearMonitors() {
+    std::lock_guard<std::mutex> lock(g_monitorLock);
+    g_monitors.clear();
+}
 
 bool AddPrinter(const std::string &name, const std::string &port, std::string *error) {
     if (name.empty() || name.size() > 220 || name.find_first_of("\\,") != std::string::npos) {

@@ -23,38 +23,6 @@ void CopyText(char *dst, int cap, const char *src) {
     dst[i] = 0;
 }
 
-bool ParsePart(const char *&p, uint32_t *out) {
-    if (!(*p >= '0' && *p <= '9')) return false;
-    uint64_t v = 0;
-    int base = 10;
-    if (*p == '0') {
-        base = 8;
-        ++p;
-        if (*p == 'x' || *p == 'X') {
-            base = 16;
-            ++p;
-            if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f') || (*p >= 'A' && *p <= 'F')))
-                return false;
-        }
-    }
-    for (;; ++p) {
-        int d;
-        if (*p >= '0' && *p <= '9')
-            d = *p - '0';
-        else if (base == 16 && *p >= 'a' && *p <= 'f')
-            d = *p - 'a' + 10;
-        else if (base == 16 && *p >= 'A' && *p <= 'F')
-            d = *p - 'A' + 10;
-        else
-            break;
-        if (d >= base) return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFull) return false;
-    }
-    *out = (uint32_t)v;
-    return true;
-}
-
 struct HostentStore {
     struct hostent he;
     char name[256];
@@ -208,7 +176,7 @@ int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len)
         int on = len >= 4 ? *(const int *)value : *value;
         return Result(qvws::SetNoDelay(s, on != 0)) < 0 ? SOCKET_ERROR : 0;
     }
-    if (level != SOL_SOCKET) return Fail(10042); /* WSAENOPROTOOPT */
+    if (level != SOL_SOCKET) return Fail(WSAENOPROTOOPT);
     if (name == SO_LINGER) {
         if (!value || len < (int)sizeof(struct linger)) return Fail(WSAEFAULT);
         const struct linger *l = (const struct linger *)value;
@@ -219,7 +187,7 @@ int WSAAPI setsockopt(SOCKET s, int level, int name, const char *value, int len)
         int on = len >= 4 ? *(const int *)value : *value;
         return Result(qvws::SetReuseAddr(s, on != 0)) < 0 ? SOCKET_ERROR : 0;
     }
-    return Fail(10042);
+    return Fail(WSAENOPROTOOPT);
 }
 
 int WSAAPI closesocket(SOCKET s) {
@@ -249,37 +217,11 @@ u_long WSAAPI inet_addr(const char *text) {
     if (!text) return INADDR_NONE;
     // Documented (inet_addr): Winsock of Windows 95 to XP answers an empty text, or one of a
     // single space, with INADDR_ANY rather than INADDR_NONE. Not documented, and answered here
-    // as INADDR_NONE: a text that starts with a blank or goes on after the address (a
-    // classic parser gives 0.0.0.0, or stops at the space); README.md lists them.
+    // as INADDR_NONE: a text that starts with a blank or goes on after the address (the
+    // platform's parser gives 0.0.0.0, or stops at the space); README.md lists them.
     if (!text[0] || (text[0] == ' ' && !text[1])) return INADDR_ANY;
-    uint32_t parts[4];
-    int n = 0;
-    const char *p = text;
-    for (;;) {
-        if (n == 4 || !ParsePart(p, &parts[n])) return INADDR_NONE;
-        ++n;
-        if (*p != '.') break;
-        ++p;
-    }
-    while (*p == ' ' || *p == '\t') ++p;
-    if (*p) return INADDR_NONE;
-    uint32_t v;
-    switch (n) {
-        case 1: v = parts[0]; break;
-        case 2:
-            if (parts[0] > 255 || parts[1] > 0xFFFFFF) return INADDR_NONE;
-            v = parts[0] << 24 | parts[1];
-            break;
-        case 3:
-            if (parts[0] > 255 || parts[1] > 255 || parts[2] > 0xFFFF) return INADDR_NONE;
-            v = parts[0] << 24 | parts[1] << 16 | parts[2];
-            break;
-        default:
-            for (int i = 0; i < 4; ++i)
-                if (parts[i] > 255) return INADDR_NONE;
-            v = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
-    }
-    return htonl(v);
+    uint32_t address;
+    return qvws::ParseAddress(text, &address) ? address : INADDR_NONE;
 }
 
 struct hostent *WSAAPI gethostbyname(const char *name) {

@@ -1,12 +1,25 @@
-// The state and logic behind the Winsock calls, with plain C types only: the Winsock
-// front (winsock.cpp) cannot see POSIX or C++ library headers, whose socket names and
-// BSD types collide with Winsock's.
+// The Winsock calls on POSIX sockets, with plain C types only: the Winsock front
+// (winsock.cpp) cannot see POSIX or C++ library headers, whose socket names and BSD types
+// collide with Winsock's.
 #ifndef QVLMR_HOST_WS_BACKEND_H
 #define QVLMR_HOST_WS_BACKEND_H
 
 #include <stdint.h>
 
 namespace qvws {
+
+// The Winsock errors this layer answers with by name (WSAE* of winsock.h).
+enum {
+    kWouldBlock = 10035,      // WSAEWOULDBLOCK
+    kNotSocket = 10038,       // WSAENOTSOCK
+    kFault = 10014,           // WSAEFAULT
+    kInvalid = 10022,         // WSAEINVAL
+    kTooManySockets = 10024,  // WSAEMFILE
+    kAddressInUse = 10048,    // WSAEADDRINUSE
+    kNetworkDown = 10050,     // WSAENETDOWN
+    kNoBuffers = 10055,       // WSAENOBUFS
+    kHostNotFound = 11001,    // WSAHOST_NOT_FOUND
+};
 
 // Results are >= 0 on success, else a WSAE* code negated.
 bool StartupFails();
@@ -28,7 +41,9 @@ int Close(uintptr_t s);
 int Select(uintptr_t *readList, unsigned *readCount, uintptr_t *writeList, unsigned *writeCount,
            uintptr_t *exceptList, unsigned *exceptCount, long long timeoutMs);
 
-// Name services. Lookup fills up to max addresses (network order).
+// Name services. Lookup fills up to max addresses (network order). ParseAddress is
+// inet_addr's parser: false for a text that is no address.
+bool ParseAddress(const char *text, uint32_t *addrNet);
 int LookupHost(const char *name, uint32_t *addrs, int max);
 bool ServiceByPort(uint16_t portNet, const char *proto, char *name, int nameSize, char *protoOut,
                    int protoSize);
