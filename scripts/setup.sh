@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the host build and its tests need on Debian 12 (run as root, or with sudo).
 set -euo pipefail
-packages=(build-essential cmake pkg-config libsqlite3-dev libgtest-dev libgmock-dev googletest iproute2
+packages=(build-essential cmake pkg-config libsqlite3-dev nettle-dev libgtest-dev libgmock-dev googletest iproute2
           g++-mingw-w64-i686 binutils-mingw-w64-i686 mtools genisoimage unzip "$@")
 sudo=""
 if [ "$(id -u)" != 0 ]; then

@@ -94,26 +94,26 @@ LONG ReadMonitorSettingDword(const char *subkey, const char *valueName, DWORD *v
     return QueryDword(subkey, 0, valueName, value);
 }
 
-LONG ReadMonitorSettingStringUnstaged(const char *subkey, const char *valueName, char *text256) {
+LONG QueryMonitorSettingString(const char *subkey, const char *valueName, char *text256) {
     return QueryString(subkey, 0, valueName, text256);
 }
 
 LONG ReadMonitorSettingString(const char *subkey, const char *valueName, char *text256) {
-    return StagedRead(ReadMonitorSettingStringUnstaged, subkey, valueName, text256);
+    return StagedRead(QueryMonitorSettingString, subkey, valueName, text256);
 }
 
 LONG WriteMonitorSettingDword(const char *subkey, const char *valueName, DWORD value) {
     return SetDword(subkey, 0, valueName, value);
 }
 
-LONG WriteMonitorSettingStringUncut(const char *subkey, const char *valueName, const char *text) {
+LONG SetMonitorSettingString(const char *subkey, const char *valueName, const char *text) {
     return SetString(subkey, 0, valueName, text);
 }
 
 LONG WriteMonitorSettingString(const char *subkey, const char *valueName, const char *text) {
     char staged[REGISTRY_TEXT_SIZE];
     CopyText(staged, sizeof staged, text);
-    return WriteMonitorSettingStringUncut(subkey, valueName, staged);
+    return SetMonitorSettingString(subkey, valueName, staged);
 }
 
 LONG DeleteMonitorSetting(const char *subkey, const char *valueName) {
@@ -129,13 +129,13 @@ LONG ReadPortSettingDword(const char *portName, const char *valueName, DWORD *va
     return QueryDword(PORTS_KEY, portName, valueName, value);
 }
 
-LONG ReadPortSettingStringUnstaged(const char *portName, const char *valueName, char *text256) {
+LONG QueryPortSettingString(const char *portName, const char *valueName, char *text256) {
     if (!portName) return -1;
     return QueryString(PORTS_KEY, portName, valueName, text256);
 }
 
 LONG ReadPortSettingString(const char *portName, const char *valueName, char *text256) {
-    return StagedRead(ReadPortSettingStringUnstaged, portName, valueName, text256);
+    return StagedRead(QueryPortSettingString, portName, valueName, text256);
 }
 
 LONG WritePortSettingDword(const char *portName, const char *valueName, DWORD value) {
@@ -143,7 +143,7 @@ LONG WritePortSettingDword(const char *portName, const char *valueName, DWORD va
     return SetDword(PORTS_KEY, portName, valueName, value);
 }
 
-LONG WritePortSettingStringUncut(const char *portName, const char *valueName, const char *text) {
+LONG SetPortSettingString(const char *portName, const char *valueName, const char *text) {
     if (!portName) return -1;
     return SetString(PORTS_KEY, portName, valueName, text);
 }
@@ -151,7 +151,7 @@ LONG WritePortSettingStringUncut(const char *portName, const char *valueName, co
 LONG WritePortSettingString(const char *portName, const char *valueName, const char *text) {
     char staged[REGISTRY_TEXT_SIZE];
     CopyText(staged, sizeof staged, text);
-    return WritePortSettingStringUncut(portName, valueName, staged);
+    return SetPortSettingString(portName, valueName, staged);
 }
 
 LONG CreatePortSettingsKey(const char *portName) {

@@ -37,11 +37,11 @@ void DeletePortSettings(const char *portName) {
 }
 
 LONG ReadSpoolDirSetting(char *text256) {
-    return ReadMonitorSettingStringUnstaged(CONFIG_KEY, SPOOL_DIR_VALUE, text256);
+    return QueryMonitorSettingString(CONFIG_KEY, SPOOL_DIR_VALUE, text256);
 }
 
 LONG ClearSpoolDirSetting() {
-    return WriteMonitorSettingStringUncut(CONFIG_KEY, SPOOL_DIR_VALUE, "");
+    return SetMonitorSettingString(CONFIG_KEY, SPOOL_DIR_VALUE, "");
 }
 
 LONG ReadTraceSetting(DWORD *on) {

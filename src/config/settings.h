@@ -21,8 +21,8 @@ void WritePortSettings(const char *portName, const char *address, const char *qu
                        const DWORD *rawPort);
 void DeletePortSettings(const char *portName);  // the port's key, then its value
 
-// The spool directory as configured, read as it is stored (a text of 256 bytes or more is
-// cut at 255); ClearSpoolDirSetting stores it empty.
+// The spool directory as configured, queried as it is stored (a text of 256 bytes or more
+// is cut at 255); ClearSpoolDirSetting stores it empty.
 LONG ReadSpoolDirSetting(char *text256);
 LONG ClearSpoolDirSetting();
 LONG ReadTraceSetting(DWORD *on);

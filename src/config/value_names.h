@@ -1,6 +1,6 @@
 // The names of the monitor's registry keys and values, under its key in
-// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors. Also read by the
-// host's command line, which switches the trace.
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Monitors, and of the sibling
+// client's proposal. Also read by the host's command line, which switches the trace.
 #ifndef QVLMR_VALUE_NAMES_H
 #define QVLMR_VALUE_NAMES_H
 
@@ -14,6 +14,13 @@
 #define JOB_NUMBER_VALUE "SeqNum"   // the last job number, 0 to 999
 #define LOCAL_PORT_VALUE "PortNum"  // the next reserved local port, 1023 down to 600
 #define SPOOL_DIR_VALUE "SpoolDir"  // where job files go; the spooler's folder when empty
-#define TRACE_VALUE "Trace"         // nonzero: the trace is on
+#define TRACE_VALUE "Trace"         // nonzero: the trace is on (a value beyond the first design)
+
+// The values of the sibling client's key that AddPort reads a proposal from.
+#define SIBLING_PORT_NAME_VALUE "PortName"
+#define SIBLING_ADDRESS_VALUE "IPAddress"
+#define SIBLING_QUEUE_VALUE "LPRQueue"
+#define SIBLING_PROTOCOL_VALUE "Protocol"
+#define SIBLING_RAW_PORT_VALUE "RawPort"
 
 #endif

@@ -47,6 +47,7 @@ struct PortRecord {
     char controlFileName[TEXT_FIELD_SIZE];
     char printFormat[TEXT_FIELD_SIZE];
     char documentName[DOCUMENT_NAME_SIZE];
+    // Two fields beyond the record's first design, for the trace (docs/architecture.md).
     BOOL traceOn;      // the trace switch as read at OpenPort or StartDocPort
     DWORD bytesTaken;  // WritePort bytes of the document, for the trace
     // the port name and its terminator follow inline

@@ -1,5 +1,5 @@
 // A trace of what the monitor does with each job, for the user whose job does not print.
-// Off unless the monitor's "Config" key holds a nonzero "Trace" value, which is read at
+// A departure from the rule that the monitor writes no log (docs/architecture.md): off unless the monitor's trace switch (config/value_names.h) is nonzero, which is read at
 // OpenPort and at every StartDocPort, so switching it needs no restart. The lines go to
 // QVLMRMON.LOG in the Windows folder, never the printer's data; while the trace is off
 // nothing is formatted or written.

@@ -215,7 +215,8 @@ int SendJobFile(PortRecord *record, const char *path, const char *lprName, char 
         return -1;
     }
     Trace(record, "%s file header \"%s %s\": the printer answered %d", which, count, lprName, (int)(BYTE)ack);
-    // The zero that ends the file goes out in one send with the file's last bytes: sent
+    // A departure from sending the zero that ends the file with a call of its own
+    // (docs/architecture.md): it goes out in one send with the file's last bytes; sent
     // alone it would wait, under Nagle's algorithm, for the printer's delayed
     // acknowledgement of those bytes (some 40 ms on Linux, up to 200 ms on others).
     char chunk[FILE_CHUNK + 1];

@@ -187,15 +187,14 @@ SOCKET ConnectToPrinter(PortRecord *record) {
             record->socket = s;
             u_long nonBlocking = 1;
             ioctlsocket(s, (long)FIONBIO, &nonBlocking);
-            // Nagle's algorithm off: an LPD exchange is small writes each waiting for the
-            // printer's answer, and the last partial segment of a file (with its ending
-            // zero) would otherwise wait for the printer's delayed acknowledgement of the
-            // segments before it: 40 ms a job on Linux's LPD servers, 200 ms on many
-            // printers. Measured on 1 MiB over loopback with 64 KiB segments, mode 1 moved
-            // 10.9 MiB/s before, 21 with the zero sent with the file's last bytes and 168
-            // with Nagle's algorithm off too; with Ethernet-sized segments the zero alone
-            // removed the stalls measured (docs/benchmarks.md). A failure here changes
-            // nothing but the speed.
+            // A departure from connections with no socket option set (docs/architecture.md),
+            // on raw connections too. Nagle's algorithm off: an LPD exchange is small writes each waiting for
+            // the printer's answer, and the last partial segment of a file (with its ending zero) would
+            // otherwise wait for the printer's delayed acknowledgement of the segments before it: 40 ms a job
+            // on Linux's LPD servers, 200 ms on many printers. Measured on 1 MiB over loopback with 64 KiB
+            // segments, mode 1 moved 10.9 MiB/s before, 21 with the zero sent with the file's last bytes and
+            // 168 with Nagle's algorithm off too; with Ethernet-sized segments the zero alone removed the
+            // stalls measured (docs/benchmarks.md). A failure here changes nothing but the speed.
             BOOL noDelay = TRUE;
             setsockopt(s, IPPROTO_TCP, TCP_NODELAY, (const char *)&noDelay, sizeof noDelay);
             local.sin_port = htons((u_short)record->localPort);

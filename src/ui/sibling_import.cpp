@@ -1,5 +1,6 @@
 #include "sibling_import.h"
 
+#include "../config/value_names.h"
 #include "../monitor/port_record.h"
 #include "../monitor/text.h"
 #include "port_name_rules.h"
@@ -33,27 +34,27 @@ int ImportSiblingSettings(PortSettings *settings) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SIBLING_KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
     DWORD number = 0;
-    settings->protocol = ReadNumber(key, "Protocol", &number) && number >= SpooledLpr && number <= RawTcp
+    settings->protocol = ReadNumber(key, SIBLING_PROTOCOL_VALUE, &number) && number >= SpooledLpr && number <= RawTcp
                              ? number
                              : (DWORD)SpooledLpr;
     number = 0;
     settings->serverPort =
-        ReadNumber(key, "RawPort", &number) && number <= 65535 ? number : DEFAULT_SERVER_PORT;
+        ReadNumber(key, SIBLING_RAW_PORT_VALUE, &number) && number <= 65535 ? number : DEFAULT_SERVER_PORT;
 
     char text[SETTINGS_TEXT_SIZE + 1];
     int queueLength = 0, addressLength = 0;
     settings->queueName[0] = 0;
-    if (ReadText(key, "LPRQueue", text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {
+    if (ReadText(key, SIBLING_QUEUE_VALUE, text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {
         queueLength = TextLength(text);
         if ((DWORD)queueLength <= kMaxQueueLength)
             CopyText(settings->queueName, sizeof settings->queueName, text);
     }
     settings->portName[0] = 0;
-    if (ReadText(key, "PortName", text) && IsValidPortNameText(text) &&
+    if (ReadText(key, SIBLING_PORT_NAME_VALUE, text) && IsValidPortNameText(text) &&
         TextLength(text) <= MAX_PORT_NAME_LENGTH)
         CopyText(settings->portName, sizeof settings->portName, text);
     settings->hostAddress[0] = 0;
-    if (ReadText(key, "IPAddress", text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {
+    if (ReadText(key, SIBLING_ADDRESS_VALUE, text) && HasOnlyAllowedChars(text, ALLOWED_SYMBOLS)) {
         addressLength = TextLength(text);
         if ((DWORD)addressLength <= kMaxAddressLength)
             CopyText(settings->hostAddress, sizeof settings->hostAddress, text);

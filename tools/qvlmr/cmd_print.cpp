@@ -181,7 +181,7 @@ int PrintOne(const PrintJob &p, HANDLE portHandle, int fd) {
             // A WritePort that fails (modes 2 and 3 when the printer or the user stopped the
             // job) ends the document here: no more writes, then EndDocPort, where the monitor
             // reports the job sent and it leaves the queue. What Windows 95's spooler does
-            // instead (write again, or hold the job in error) is not known here (README.md).
+            // instead (write again, or hold the job in error) is not known here (docs/testing.md).
             if (!monitor->pfnWritePort(portHandle, (LPBYTE)chunk.data() + done, (DWORD)(got - done),
                                        &written)) {
                 DWORD code = GetLastError();

@@ -102,23 +102,15 @@ Stmt &Stmt::BindBlob(int i, const void *data, int size) {
 bool Stmt::Step() {
     return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW;
 }
-// A write made while a read of the same call is still open would upgrade that read's old
-// snapshot, which fails at once once another process has written since. Outside an explicit
-// transaction such reads are done with (their columns already taken): they are closed and
-// the write is tried again, then waiting on the lock as usual.
+// A call that reads and then writes does both in a Transaction, which takes the write lock
+// first: a write that had to upgrade an open read's snapshot would fail at once once another
+// process had written since. Every other wait for the lock is the busy time-out's.
 bool Stmt::Run() {
     if (!stmt_) return false;
-    for (int attempt = 0;; ++attempt) {
-        int rc;
-        while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
-        }
-        if (rc == SQLITE_DONE) return true;
-        if ((rc & 0xff) != SQLITE_BUSY || attempt == 20 || !sqlite3_get_autocommit(Db())) return false;
-        sqlite3_reset(stmt_);
-        for (sqlite3_stmt *other = sqlite3_next_stmt(Db(), nullptr); other;
-             other = sqlite3_next_stmt(Db(), other))
-            if (other != stmt_ && sqlite3_stmt_busy(other)) sqlite3_reset(other);
+    int rc;
+    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
     }
+    return rc == SQLITE_DONE;
 }
 long long Stmt::Int(int col) {
     return sqlite3_column_int64(stmt_, col);

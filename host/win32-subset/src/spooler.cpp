@@ -167,6 +167,7 @@ bool SetPrinterPaused(const std::string &name, bool paused) {
 
 DWORD AddJob(const std::string &printer, const std::string &document, const std::string &user) {
     std::lock_guard<std::recursive_mutex> lock(DbMutex());
+    Transaction t;  // the printer read and the job written under one write lock
     Stmt p("SELECT name FROM printers WHERE name = ?");
     p.Bind(1, printer);
     if (!p.Step()) return 0;
@@ -180,7 +181,9 @@ DWORD AddJob(const std::string &printer, const std::string &document, const std:
         .Bind(4, std::string("\\\\") + host)
         .Bind(5, (long long)time(nullptr));
     if (!s.Run()) return 0;
-    return (DWORD)sqlite3_last_insert_rowid(Db());
+    DWORD id = (DWORD)sqlite3_last_insert_rowid(Db());
+    t.Commit();
+    return id;
 }
 
 std::vector<JobView> Jobs(const std::string &printer) {

@@ -123,7 +123,7 @@ int WSAAPI connect(SOCKET s, const struct sockaddr *addr, int len) {
     if (!addr || len < (int)sizeof(struct sockaddr_in)) return Fail(WSAEFAULT);
     const struct sockaddr_in *a = (const struct sockaddr_in *)addr;
     // Not documented for Windows 95: whether it refuses 0.0.0.0 as a destination at once or
-    // fails the non-blocking connect after the wait (README.md says what the monitor does
+    // fails the non-blocking connect after the wait (docs/testing.md says what the monitor does
     // either way). Refused at once here; Linux would take it as this host.
     if (a->sin_addr.s_addr == INADDR_ANY) return Fail(WSAEADDRNOTAVAIL);
     return Result(qvws::Connect(s, a->sin_addr.s_addr, a->sin_port));
@@ -218,7 +218,7 @@ u_long WSAAPI inet_addr(const char *text) {
     // Documented (inet_addr): Winsock of Windows 95 to XP answers an empty text, or one of a
     // single space, with INADDR_ANY rather than INADDR_NONE. Not documented, and answered here
     // as INADDR_NONE: a text that starts with a blank or goes on after the address (the
-    // platform's parser gives 0.0.0.0, or stops at the space); README.md lists them.
+    // platform's parser gives 0.0.0.0, or stops at the space); docs/testing.md lists them.
     if (!text[0] || (text[0] == ' ' && !text[1])) return INADDR_ANY;
     uint32_t address;
     return qvws::ParseAddress(text, &address) ? address : INADDR_NONE;

@@ -149,7 +149,7 @@ int Socket() {
     if (fd < 0) return Result(fd);
     // Winsock's documented default send buffer is 8 KiB, and it does not grow. Linux doubles
     // the value set for its own accounting, of which the data take about half; how many bytes
-    // exactly Windows 95 takes before a send would block is not known here (README.md).
+    // exactly Windows 95 takes before a send would block is not known here (docs/testing.md).
     // Left alone, Linux would let a loopback send buffer grow to megabytes, so a slow
     // printer would keep whole documents from ever making a send wait.
     int winsockSendBuffer = 8192;
