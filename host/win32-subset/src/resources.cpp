@@ -1,6 +1,7 @@
 #include "resources.h"
 
 #include <qvlmr_resources.h>
+#include <string.h>
 
 #include "host_internal.h"
 
@@ -184,3 +185,20 @@ std::string ModuleVersionText(HINSTANCE module, const std::string &name) {
 }
 
 }  // namespace qvhost
+
+// The string table as Windows gives it: the text cut to the buffer, "" and 1814 when missing.
+extern "C" int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
+    std::string text;
+    bool found = qvhost::LoadModuleString(instance, id, &text);
+    if (!buffer || bufferMax <= 0) return 0;
+    if (!found) {
+        buffer[0] = 0;
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
+    size_t n = text.size();
+    if (n > (size_t)bufferMax - 1) n = (size_t)bufferMax - 1;
+    memcpy(buffer, text.data(), n);
+    buffer[n] = 0;
+    return (int)n;
+}

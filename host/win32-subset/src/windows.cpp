@@ -112,20 +112,4 @@ DWORD WINAPI GetWindowThreadProcessId(HWND window, LPDWORD processId) {
     return pid;
 }
 
-int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
-    std::string text;
-    bool found = LoadModuleString(instance, id, &text);
-    if (!buffer || bufferMax <= 0) return 0;
-    if (!found) {
-        buffer[0] = 0;
-        SetLastError(1814); /* ERROR_RESOURCE_NAME_NOT_FOUND */
-        return 0;
-    }
-    size_t n = text.size();
-    if (n > (size_t)bufferMax - 1) n = (size_t)bufferMax - 1;
-    memcpy(buffer, text.data(), n);
-    buffer[n] = 0;
-    return (int)n;
-}
-
 }  // extern "C"
