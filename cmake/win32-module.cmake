@@ -35,7 +35,8 @@ set(QVLMR_SMOKE_DIR ${CMAKE_SOURCE_DIR}/tests/wine)
 add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/smoke_jobs.cpp
                ${QVLMR_SMOKE_DIR}/smoke_setup.cpp
                ${CMAKE_SOURCE_DIR}/tools/printer/test_printer.cpp
-               ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
+               ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${CMAKE_SOURCE_DIR}/tests/support/file_bytes.cpp
+               ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
 target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)
 target_link_options(QVSMOKE PRIVATE -static)

@@ -43,8 +43,7 @@ inline void ResetRegistry(const std::string &extraReg = "") {
 
 // Starts the monitor on what the registry holds now.
 inline void StartMonitor(MONITOR *monitor) {
-    memset(monitor, 0, sizeof *monitor);
-    if (!InitializeMonitorEx((LPSTR) "", monitor)) abort();
+    if (!StartMonitorModule(nullptr, nullptr, InitializeMonitorEx, monitor)) abort();
 }
 
 // The port list outlives a start-up: an input starts from none.

@@ -25,10 +25,6 @@ class SpoolDirTest : public PrintTest {
         return h;
     }
     static bool Exists(const std::string &path) { return std::filesystem::exists(path); }
-    static std::string Read(const std::string &path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     void SetUp() override {
         PrintTest::SetUp();
         AddPortValue("lpt", "127.0.0.1", 1);
@@ -41,7 +37,7 @@ TEST_F(SpoolDirTest, ConfiguredDirectoryIsProbedAndUsed) {
     SetSpoolDir("D:\\Jobs");
     ASSERT_TRUE(StartMonitor());
     HANDLE h = Start("abc");
-    EXPECT_EQ(Read(home_ + "/drive_d/Jobs/QVLMR000.dtf"), "abc");
+    EXPECT_EQ(FileBytes(home_ + "/drive_d/Jobs/QVLMR000.dtf"), "abc");
     EXPECT_FALSE(Exists(home_ + "/drive_d/Jobs/QVLMRDIR.ckf")) << "the probe leaves nothing behind";
     EXPECT_TRUE(SpoolFiles().empty());
     qvhost::ControlJob(qvhost::Jobs("P")[0].id, JOB_CONTROL_CANCEL);
@@ -88,7 +84,7 @@ TEST_F(SpoolDirTest, ReusedJobNumberEmptiesTheOldFile) {
     // Start-up removed the stale file; put one back as if an old job had left it since.
     std::ofstream(SpoolDirectory() + "/QVLMR005.dtf") << "stale contents that are longer";
     Start("new");
-    EXPECT_EQ(Read(SpoolDirectory() + "/QVLMR005.dtf"), "new");
+    EXPECT_EQ(FileBytes(SpoolDirectory() + "/QVLMR005.dtf"), "new");
 }
 
 TEST_F(SpoolDirTest, DataFileThatCannotBeCreatedFailsTheStartAndReleasesThePrinter) {

@@ -23,12 +23,7 @@ class TraceTest : public NetworkTest {
     }
     std::string TracePath() { return home_ + "/drive_c/WINDOWS/QVLMRMON.LOG"; }
     bool TraceExists() { return std::ifstream(TracePath()).good(); }
-    std::string TraceText() {
-        std::ifstream in(TracePath(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string TraceText() { return FileBytes(TracePath()); }
     // "YYYY-MM-DD HH:MM:SS.mmm PORT[ job N]: message" CRLF lines; a malformed one fails.
     std::vector<TraceEntry> Entries() {
         std::vector<TraceEntry> out;

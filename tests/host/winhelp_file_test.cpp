@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "file_bytes.h"
 #include "hlp_writer.h"
 
 namespace {
@@ -73,18 +74,11 @@ std::vector<std::string> ShownTexts(const std::string &file, std::string *proble
     return texts;
 }
 
-std::string Text(const char *path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(WinHelpFile, EveryTopicIsShownByAReaderThatStopsAtTheLastLink) {
     std::vector<HelpTopic> topics;
     std::string error;
-    ASSERT_TRUE(ParseHelpSource(Text(QVLMR_HELP_SOURCE), ReadHelpContexts(Text(QVLMR_RESOURCE_HEADER)),
-                                &topics, &error))
+    ASSERT_TRUE(ParseHelpSource(FileBytes(QVLMR_HELP_SOURCE),
+                                ReadHelpContexts(FileBytes(QVLMR_RESOURCE_HEADER)), &topics, &error))
         << error;
     std::vector<uint32_t> contexts;
     for (const HelpTopic &t : topics) contexts.push_back(t.context);

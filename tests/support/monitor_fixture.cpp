@@ -124,13 +124,11 @@ BOOL MonitorTest::StartMonitor() {
     module_ = qvhost::LoadModule(copy, &error);
     EXPECT_NE(module_, nullptr) << error;
     if (!module_) return FALSE;
-    auto entry = (BOOL(WINAPI *)(HINSTANCE, DWORD, LPVOID))qvhost::ModuleSymbol(module_, "DllEntryPoint");
-    auto init = (BOOL(WINAPI *)(LPSTR, LPMONITOR))qvhost::ModuleSymbol(module_, "InitializeMonitorEx");
+    auto entry = (ModuleEntryFn)qvhost::ModuleSymbol(module_, "DllEntryPoint");
+    auto init = (InitializeMonitorFn)qvhost::ModuleSymbol(module_, "InitializeMonitorEx");
     EXPECT_TRUE(entry && init);
     if (!entry || !init) return FALSE;
-    EXPECT_TRUE(entry(module_, DLL_PROCESS_ATTACH, nullptr));
-    char root[] = "unused";
-    BOOL ok = init(root, &monitor_);
+    BOOL ok = StartMonitorModule(entry, module_, init, &monitor_);
     qvhost::RegisterMonitorEnumPorts(monitor_.pfnEnumPorts);
     return ok;
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "monitor_fixture.h"
+#include "file_bytes.h"
 #include "table_print.h"
 #include "test_printer.h"
 

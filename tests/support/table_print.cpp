@@ -1,5 +1,7 @@
 #include "table_print.h"
 
+#include <string.h>
+
 #include <algorithm>
 
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
@@ -51,4 +53,11 @@ bool ListPortNames(MONITOR &m, std::vector<std::string> *names, DWORD *needed) {
     for (DWORD i = 0; ok && i < count; ++i) names->push_back(((PORT_INFO_1A *)&buffer[0])[i].pName);
     if (needed) *needed = ok ? size : 0;
     return ok;
+}
+
+BOOL StartMonitorModule(ModuleEntryFn entry, HINSTANCE instance, InitializeMonitorFn init, MONITOR *table) {
+    if (entry && !entry(instance, DLL_PROCESS_ATTACH, nullptr)) return FALSE;
+    memset(table, 0, sizeof *table);
+    char root[] = "";  // not consulted
+    return init(root, table);
 }

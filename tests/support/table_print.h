@@ -1,5 +1,6 @@
 // One document through a MONITOR table as the spooler feeds it: OpenPort, StartDocPort,
-// WritePort piece by piece, EndDocPort (only after a start), ClosePort; and the port list. It builds for the
+// WritePort piece by piece, EndDocPort (only after a start), ClosePort; the monitor's
+// start-up and the port list. It builds for the
 // host tests and for the harness that drives the Windows module under Wine.
 #ifndef QVLMR_TEST_TABLE_PRINT_H
 #define QVLMR_TEST_TABLE_PRINT_H
@@ -26,6 +27,13 @@ PrintResult PrintOnOpenPort(MONITOR &m, HANDLE port, const std::string &printer,
 PrintResult PrintThroughTable(MONITOR &m, const std::string &port, const std::string &printer, DWORD job,
                               const std::string &data, DWORD level = 2,
                               const std::string &document = "Report", size_t chunk = 65536);
+
+// The monitor started as the spooler starts it: the module entry for the process's attach
+// (entry null where the platform's loader has run it), then InitializeMonitorEx into a
+// zeroed table; what InitializeMonitorEx returned.
+typedef BOOL(WINAPI *ModuleEntryFn)(HINSTANCE, DWORD, LPVOID);
+typedef BOOL(WINAPI *InitializeMonitorFn)(LPSTR, LPMONITOR);
+BOOL StartMonitorModule(ModuleEntryFn entry, HINSTANCE instance, InitializeMonitorFn init, MONITOR *table);
 
 // EnumPorts level 1 as the spooler asks it, the size first and then the list: the names in
 // the monitor's order, and in needed the bytes the list took; false when the list failed.

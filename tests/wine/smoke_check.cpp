@@ -10,18 +10,6 @@ namespace {
 int failures = 0;
 }
 
-std::string FileBytes(const std::string &path) {
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
 void Check(bool ok, const char *format, ...) {
     va_list ap;
     va_start(ap, format);

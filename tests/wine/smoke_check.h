@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../../src/monitor/monitor_names.h"
+#include "../support/file_bytes.h"
 
 // The monitor's key under HKEY_LOCAL_MACHINE.
 const char kMonitorKey[] = MONITOR_KEY_PATH;
@@ -15,8 +16,6 @@ void Check(bool ok, const char *format, ...) __attribute__((format(printf, 2, 3)
 // One fact: "OK: fact: seen", or "FAIL: fact: saw seen, expected expected".
 void Expect(const std::string &fact, const std::string &seen, const std::string &expected);
 int Failures();
-// A file's bytes, "<unreadable>" when it cannot be opened.
-std::string FileBytes(const std::string &path);
 // A top-level window of its own class, made and served by a thread of its own (as the
 // spooler's windows are); WM_QUIT posted to it ends that thread.
 HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc);

@@ -88,8 +88,8 @@ void CheckEnumeration(MONITOR &m) {
     HKEY key;
     bool keyGone = RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kMonitorKey) + "\\Ports\\DELME").c_str(), 0,
                                  KEY_READ, &key) != ERROR_SUCCESS;
-    Check(names.compare(0, 23, "LPR1,LPRX,SMOKE,STREAM,") == 0 && keyGone,
-          "after DeletePort: %s, settings key gone", names.c_str());
+    Expect("after DeletePort, the ports listed", names.substr(0, 23), "LPR1,LPRX,SMOKE,STREAM,");
+    Expect("after DeletePort, DELME's settings key gone", std::to_string(keyGone), "1");
 }
 
 // ---- dialogs ---------------------------------------------------------------------------
@@ -155,10 +155,13 @@ void AddDialogUser() {
     HWND d = WaitWindow(kSetupTitle, 60);
     Check(d != nullptr, "AddPort shows the setup dialog (template 400)");
     if (!d) return;
-    Check(FieldText(d, 419) == "9100" && IsDlgButtonChecked(d, 425) == BST_CHECKED &&
-              IsDlgButtonChecked(d, 420) == BST_CHECKED && !IsWindowEnabled(GetDlgItem(d, 419)) &&
-              !IsWindowEnabled(GetDlgItem(d, IDOK)),
-          "add dialog starts with LPR, byte count, port number 9100 (disabled) and OK disabled");
+    // LPR, byte count, port number 9100 (disabled), OK disabled
+    Expect("add dialog starts with: port number, LPR, byte count, port number enabled, OK enabled",
+           FieldText(d, 419) + " " + std::to_string(IsDlgButtonChecked(d, 425)) +
+               std::to_string(IsDlgButtonChecked(d, 420)) +
+               std::to_string(IsWindowEnabled(GetDlgItem(d, 419))) +
+               std::to_string(IsWindowEnabled(GetDlgItem(d, IDOK))),
+           "9100 1100");
     SetDlgItemTextA(d, 410, "LPR1");
     SetDlgItemTextA(d, 413, "192.168.1.20:lp");
     Check(IsWindowEnabled(GetDlgItem(d, IDOK)), "OK is enabled once a name and an address are typed");
@@ -172,9 +175,10 @@ void ConfigureDialogUser() {
     Check(d != nullptr, "ConfigurePort shows the setup dialog (template 401)");
     if (!d) return;
     LONG style = GetWindowLongA(GetDlgItem(d, 410), GWL_STYLE);
-    Check(FieldText(d, 410) == "SMOKE" && (style & ES_READONLY) && FieldText(d, 413) == "127.0.0.1" &&
-              FieldText(d, 419) == "9101" && IsDlgButtonChecked(d, 426) == BST_CHECKED,
-          "configure dialog shows SMOKE (read-only), 127.0.0.1, Raw, port number 9101");
+    Expect("configure dialog shows: port name, read-only, address, port number, Raw",
+           FieldText(d, 410) + " " + std::to_string((style & ES_READONLY) != 0) + " " + FieldText(d, 413) +
+               " " + FieldText(d, 419) + " " + std::to_string(IsDlgButtonChecked(d, 426)),
+           "SMOKE 1 127.0.0.1 9101 1");
     Check(Photograph("setup-configure"), "picture of the configure dialog");
     Press(d, 418);
     HWND about = WaitWindow("About", 60);
@@ -217,21 +221,19 @@ int main(int argc, char **argv) {
     WSAStartup(0x0101, &wsa);
     HMODULE dll = InstallWithSetup();
     if (!dll) return 1;
-    typedef BOOL(WINAPI * InitFn)(LPSTR, LPMONITOR);
-    InitFn init = (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx");
+    // The loader has run the module's entry; the spooler's start-up is InitializeMonitorEx.
+    auto init = (InitializeMonitorFn)(void *)GetProcAddress(dll, "InitializeMonitorEx");
     Check(init != nullptr, "InitializeMonitorEx exported");
     if (!init) return 1;
     MONITOR m;
-    memset(&m, 0, sizeof m);
-    Check(init((LPSTR) "", &m), "InitializeMonitorEx starts the monitor");
+    Check(StartMonitorModule(nullptr, dll, init, &m), "InitializeMonitorEx starts the monitor");
     CheckEnumeration(m);
     if (FindSpoolerStandIn()) CheckJobs(m);
     CheckDialogs(m);
     dll = UpgradeWithSetup(dll);
-    init = dll ? (InitFn)(void *)GetProcAddress(dll, "InitializeMonitorEx") : nullptr;
+    init = dll ? (InitializeMonitorFn)(void *)GetProcAddress(dll, "InitializeMonitorEx") : nullptr;
     MONITOR upgraded;
-    memset(&upgraded, 0, sizeof upgraded);
-    if (init && init((LPSTR) "", &upgraded)) CheckPrintsAfterUpgrade(upgraded);
+    if (init && StartMonitorModule(nullptr, dll, init, &upgraded)) CheckPrintsAfterUpgrade(upgraded);
     RemoveWithSetup(dll);
     printf("%s: %d check(s) failed\n", Failures() ? "FAIL" : "DONE", Failures());
     return Failures() ? 1 : 0;
