@@ -83,7 +83,9 @@ killed=0; survived=0; equivalent=0; broken=0
 while IFS=$'\t' read -r name file text replacement tests why; do
   case $name in ''|'#'*) continue ;; esac
   [ $# -eq 0 ] || [[ $wanted == *" $name "* ]] || continue
-  cp "$root/$file" "$tree/$file"
+  # The copy's own file is kept and put back, so edits made in the work tree meanwhile
+  # never mix into the run.
+  cp "$tree/$file" "$work/original"
   if ! apply "$tree/$file" "$text" "$replacement" 2>"$work/apply.err"; then
     line="BROKEN $name: $(cat "$work/apply.err")"; broken=$((broken + 1))
   elif ! cmake --build "$build" -j"$(nproc)" >"$work/build.log" 2>&1; then
@@ -96,7 +98,8 @@ while IFS=$'\t' read -r name file text replacement tests why; do
       else
         line="SURVIVED $name ($file; tests: $tests)"; survived=$((survived + 1))
       fi
-      printf '%s\t%s\t%s\n' "$name" "$file" "${why:+equivalent: $why}${why:-survived}" >>"$work/kills.tsv"
+      seen="survived"; [ -z "${why:-}" ] || seen="equivalent: $why"
+      printf '%s\t%s\t%s\n' "$name" "$file" "$seen" >>"$work/kills.tsv"
     else
       failing=$(grep -oE '\- [A-Za-z0-9_./]+ \((Failed|Timeout)\)' "$work/$name.log" |
                 sed -E 's/^- //; s/ \((Failed|Timeout)\)$//' | sort -u | paste -sd, - | sed 's/,/, /g')
@@ -105,7 +108,7 @@ while IFS=$'\t' read -r name file text replacement tests why; do
       printf '%s\t%s\t%s\n' "$name" "$file" "$failing" >>"$work/kills.tsv"
     fi
   fi
-  cp "$root/$file" "$tree/$file"
+  cp "$work/original" "$tree/$file"  # newer than the fault's objects: rebuilt next time
   echo "$line" | tee -a "$work/results.txt"
 done <"$list"
 cmake --build "$build" -j"$(nproc)" >/dev/null  # the copy as it is again

@@ -53,15 +53,23 @@ bool WriteBytes(const std::string &path, const std::string &bytes) {
     return ok;
 }
 
-// The monitor's registered Driver; "" when none, "<no key>" when the key is gone.
-std::string Driver() {
+// A value of a key under HKEY_LOCAL_MACHINE as its bytes, without the zeros that end it;
+// "" when there is no such value, noKey when there is no such key.
+std::string RegistryValue(const char *path, const char *name, const char *noKey) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMonitorKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return noKey;
     char value[MAX_PATH] = {0};
-    DWORD size = sizeof value - 1, type = 0;
-    if (RegQueryValueExA(key, "Driver", nullptr, &type, (BYTE *)value, &size) != ERROR_SUCCESS) value[0] = 0;
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, (BYTE *)value, &size) != ERROR_SUCCESS) value[0] = 0;
     RegCloseKey(key);
-    return value;
+    std::string bytes(value, size < sizeof value ? size : 0);
+    while (!bytes.empty() && bytes.back() == 0)
+        bytes.pop_back();  // a text's terminator, a number's high bytes
+    return bytes;
+}
+
+std::string Driver() {  // the monitor's registered Driver
+    return RegistryValue(kMonitorKey, "Driver", "<no key>");
 }
 
 // The kit's files copied into folder: the DLL (its build stamp changed by stamp, so another
@@ -238,24 +246,14 @@ std::string PlayRestart() {
 
 // How many times the spooler stand-in's AddMonitorA was called, in any process.
 DWORD AddMonitorCalls() {
-    DWORD count = 0, size = sizeof count;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QV Spooler Stand-in", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-        RegQueryValueExA(key, "AddMonitorA calls", nullptr, nullptr, (BYTE *)&count, &size);
-        RegCloseKey(key);
-    }
-    return count;
+    std::string count = RegistryValue("Software\\QV Spooler Stand-in", "AddMonitorA calls", "");
+    DWORD calls = 0;
+    for (size_t i = 0; i < count.size() && i < 4; ++i) calls |= (DWORD)(BYTE)count[i] << (8 * i);
+    return calls;
 }
 
 std::string EntryValue(const char *name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no entry>";
-    char value[MAX_PATH] = {0};
-    DWORD size = sizeof value - 1;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, (BYTE *)value, &size) != ERROR_SUCCESS) value[0] = 0;
-    RegCloseKey(key);
-    return value;
+    return RegistryValue(kEntryKey, name, "<no entry>");
 }
 
 std::string ShortPath(const std::string &path) {
