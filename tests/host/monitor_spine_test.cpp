@@ -175,26 +175,6 @@ TEST_F(SpineTest, DeletePortRefusedWhileOpenOrWhileAnyPrinterHasQueuedJobs) {
     EXPECT_EQ(StoredText("Ports", "p1"), "<none>");
 }
 
-// GetPrinterDataFromPort, SetPortTimeOuts, and ReadPort of a started job in modes 1 to 3.
-TEST_F(SpinePrintTest, RefusalsOfTheTable) {
-    AddPortValue("p1", "127.0.0.1", 1);
-    ASSERT_TRUE(StartMonitor());
-    HANDLE h = StartDocument("p1", QueueJob("p1"), 1);
-    char out[8];
-    DWORD returned = kSentinel;
-    SetLastError(kSentinel);
-    EXPECT_FALSE(monitor_.pfnGetPrinterDataFromPort(h, 1, nullptr, nullptr, 0, out, sizeof out, &returned));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(returned, kSentinel);
-    SetLastError(kSentinel);
-    COMMTIMEOUTS t = {};
-    EXPECT_FALSE(monitor_.pfnSetPortTimeOuts(h, &t, 0));
-    EXPECT_EQ(GetLastError(), kSentinel);
-    EXPECT_FALSE(monitor_.pfnReadPort(h, (LPBYTE)out, 4, &returned));
-    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
-    EXPECT_EQ(returned, kSentinel);
-}
-
 // Modes outside 1..3 (0, 4, or a Protocol stored as the text "3") print nothing and succeed.
 TEST_F(SpinePrintTest, ModesOutsideOneToThreeSucceedWithoutEffect) {
     AddPortValue("zero", "127.0.0.1", 0);

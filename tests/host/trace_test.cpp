@@ -171,6 +171,13 @@ TEST_F(TraceTest, TheSpoolerIsToldTheSameWithTheTraceMissingOnUnwritableOrOff) {
             "WritePort", [&] { return monitor_.pfnWritePort(h, (LPBYTE) "", 0, &count); }, true);
         call(
             "ReadPort", [&] { return monitor_.pfnReadPort(h, (LPBYTE) "", 0, &count); }, true);
+        char out[8];
+        call(
+            "GetPrinterDataFromPort",
+            [&] { return monitor_.pfnGetPrinterDataFromPort(h, 1, nullptr, nullptr, 0, out, 8, &count); },
+            true);
+        COMMTIMEOUTS timeouts = {};
+        call("SetPortTimeOuts", [&] { return monitor_.pfnSetPortTimeOuts(h, &timeouts, 0); });
         call("EndDocPort", [&] { return monitor_.pfnEndDocPort(h); });
         monitor_.pfnClosePort(h);
         for (const std::string &text : Texts(textsBefore)) calls += text + "; ";
@@ -182,12 +189,15 @@ TEST_F(TraceTest, TheSpoolerIsToldTheSameWithTheTraceMissingOnUnwritableOrOff) {
     qvhost::FailFileCreate("qvlmrmon.log", false);
     EXPECT_EQ(TraceText().size(), traced) << "off, nothing more is written";
     for (const Conversation &c : Received(Raw(9102), 4)) EXPECT_EQ(c.received, "abc");
-    EXPECT_THAT(told[0], AllOf(StartsWith("OpenPort TRUE"),
-                               HasSubstr("StartDocPort FALSE error 6; WritePort FALSE error 6 count 77; "
-                                         "StartDocPort TRUE"),
-                               HasSubstr("WritePort TRUE error 0 count 3; WritePort FALSE error 88 count 0; "
-                                         "ReadPort FALSE error 6 count 77; EndDocPort TRUE"),
-                               ::testing::EndsWith("; Deleting...; ")));
+    EXPECT_THAT(
+        told[0],
+        AllOf(StartsWith("OpenPort TRUE"),
+              HasSubstr("StartDocPort FALSE error 6; WritePort FALSE error 6 count 77; "
+                        "StartDocPort TRUE"),
+              HasSubstr("WritePort TRUE error 0 count 3; WritePort FALSE error 88 count 0; "
+                        "ReadPort FALSE error 6 count 77; GetPrinterDataFromPort FALSE error 87 count 77; "
+                        "SetPortTimeOuts FALSE error 0; EndDocPort TRUE"),
+              ::testing::EndsWith("; Deleting...; ")));
     EXPECT_EQ(told[On], told[Missing]) << "the trace on";
     EXPECT_EQ(told[Unwritable], told[Missing]) << "the trace on, its file not writable";
     EXPECT_EQ(told[Off], told[Missing]) << "the trace off";
