@@ -36,6 +36,7 @@ add_executable(QVSMOKE ${QVLMR_SMOKE_DIR}/smoke_harness.cpp ${QVLMR_SMOKE_DIR}/s
                ${QVLMR_SMOKE_DIR}/smoke_setup.cpp
                ${CMAKE_SOURCE_DIR}/tools/printer/test_printer.cpp
                ${CMAKE_SOURCE_DIR}/tests/support/table_print.cpp ${CMAKE_SOURCE_DIR}/tests/support/file_bytes.cpp
+               ${CMAKE_SOURCE_DIR}/host/wininit/wininit_standin.cpp ${CMAKE_SOURCE_DIR}/host/wine-spooler/spooler_window.cpp
                ${QVLMR_SMOKE_DIR}/smoke_check.cpp)
 set_target_properties(QVSMOKE PROPERTIES OUTPUT_NAME "QVSMOKE" SUFFIX ".EXE")
 target_compile_options(QVSMOKE PRIVATE -Wall -Wextra -O2)

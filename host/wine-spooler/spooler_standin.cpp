@@ -490,6 +490,16 @@ BOOL WINAPI EnumMonitorsA(LPSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD
     return TRUE;
 }
 
+DWORD WINAPI QvAddMonitorCalls() {
+    DWORD count = 0, size = sizeof count;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "AddMonitorA calls", nullptr, nullptr, (BYTE *)&count, &size);
+        RegCloseKey(key);
+    }
+    return count;
+}
+
 void WINAPI QvRegisterMonitor(MonitorEnumPortsFn enumPorts) {
     Locked l;
     monitorEnumPorts = enumPorts;

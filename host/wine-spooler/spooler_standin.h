@@ -1,4 +1,4 @@
-// The control side of the spooler stand-in (WINSPOOL.DRV of host/win32): what the Windows
+// The control side of the spooler stand-in (WINSPOOL.DRV of host/wine-spooler): what the Windows
 // 95 spooler and its user do to jobs, for the smoke harness. The monitor itself sees only
 // the ordinary WINSPOOL calls. The harness reaches these by GetProcAddress on the loaded
 // WINSPOOL.DRV, so it links against no import library of the stand-in.
@@ -27,6 +27,39 @@ typedef DWORD(WINAPI *QvStatusHistoryFn)(DWORD job, LPSTR buffer, DWORD size);
 typedef BOOL(WINAPI *QvJobSentFn)(DWORD job);
 // The loaded monitor's EnumPorts, whose ports EnumPortsA lists after the built-in ones.
 typedef void(WINAPI *QvRegisterMonitorFn)(MonitorEnumPortsFn enumPorts);
+// How many times AddMonitorA was called, in any process of the spooler's.
+typedef DWORD(WINAPI *QvAddMonitorCallsFn)(void);
+}
+
+// The controls of the WINSPOOL.DRV this process has loaded; false when it is not the
+// stand-in (a control is missing).
+struct SpoolerControls {
+    QvAddPrinterFn addPrinter;
+    QvDeletePrinterFn deletePrinter;
+    QvAddJobFn addJob;
+    QvUserControlFn control;
+    QvJobStateFn state;
+    QvStatusHistoryFn history;
+    QvJobSentFn sent;
+    QvRegisterMonitorFn registerMonitor;
+    QvAddMonitorCallsFn addMonitorCalls;
+};
+template <class Fn>
+bool FindControl(HMODULE standIn, const char *name, Fn *fn) {
+    *fn = standIn ? (Fn)(void *)GetProcAddress(standIn, name) : nullptr;
+    return *fn != nullptr;
+}
+inline bool FindSpoolerControls(SpoolerControls *c) {
+    HMODULE s = GetModuleHandleA("WINSPOOL.DRV");
+    bool found = FindControl(s, "QvAddPrinter", &c->addPrinter);
+    found = FindControl(s, "QvDeletePrinter", &c->deletePrinter) && found;
+    found = FindControl(s, "QvAddJob", &c->addJob) && found;
+    found = FindControl(s, "QvUserControl", &c->control) && found;
+    found = FindControl(s, "QvJobState", &c->state) && found;
+    found = FindControl(s, "QvStatusHistory", &c->history) && found;
+    found = FindControl(s, "QvJobSent", &c->sent) && found;
+    found = FindControl(s, "QvRegisterMonitor", &c->registerMonitor) && found;
+    return FindControl(s, "QvAddMonitorCalls", &c->addMonitorCalls) && found;
 }
 
 #endif

@@ -16,8 +16,5 @@ void Check(bool ok, const char *format, ...) __attribute__((format(printf, 2, 3)
 // One fact: "OK: fact: seen", or "FAIL: fact: saw seen, expected expected".
 void Expect(const std::string &fact, const std::string &seen, const std::string &expected);
 int Failures();
-// A top-level window of its own class, made and served by a thread of its own (as the
-// spooler's windows are); WM_QUIT posted to it ends that thread.
-HWND WindowOnItsOwnThread(const char *className, const char *title, WNDPROC proc);
 
 #endif

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../../src/monitor/monitor_table.h"
+#include "../../host/wine-spooler/spooler_window.h"
 #include "../support/table_print.h"
 #include "smoke_check.h"
 #include "smoke_jobs.h"

@@ -19,15 +19,7 @@ const char kSpoolDir[] = "C:\\qvspool\\";  // the Config\SpoolDir of the smoke t
 const char kLprPrinter[] = "Smoke Printer";
 const char kNetworkError[] = "Cannot print(Network Error)";
 
-struct {
-    QvAddPrinterFn addPrinter;
-    QvAddJobFn addJob;
-    QvUserControlFn control;
-    QvJobStateFn state;
-    QvStatusHistoryFn history;
-    QvJobSentFn sent;
-    QvRegisterMonitorFn registerMonitor;
-} spooler;
+SpoolerControls spooler;
 
 // Every status text the job took on, each followed by '|'.
 std::string History(DWORD job) {
@@ -241,19 +233,7 @@ void CheckTraceLeft() {
 }  // namespace
 
 bool FindSpoolerStandIn() {
-    HMODULE standIn = GetModuleHandleA("WINSPOOL.DRV");
-#define QV_FIND(field, name) \
-    spooler.field = standIn ? (decltype(spooler.field))(void *)GetProcAddress(standIn, name) : nullptr
-    QV_FIND(addPrinter, "QvAddPrinter");
-    QV_FIND(addJob, "QvAddJob");
-    QV_FIND(control, "QvUserControl");
-    QV_FIND(state, "QvJobState");
-    QV_FIND(history, "QvStatusHistory");
-    QV_FIND(sent, "QvJobSent");
-    QV_FIND(registerMonitor, "QvRegisterMonitor");
-#undef QV_FIND
-    bool found = spooler.addPrinter && spooler.addJob && spooler.control && spooler.state &&
-                 spooler.history && spooler.sent && spooler.registerMonitor;
+    bool found = FindSpoolerControls(&spooler);
     Check(found, "the DLL's WINSPOOL.DRV is the spooler stand-in");
     return found;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../../host/wine-spooler/spooler_standin.h"
+#include "../../host/wininit/wininit_standin.h"
 #include "smoke_check.h"
 
 namespace {
@@ -168,12 +169,6 @@ std::string OneLine(const std::string &text) {
     return out;
 }
 
-std::string WininitPath() {
-    char dir[MAX_PATH] = {0};
-    GetWindowsDirectoryA(dir, MAX_PATH);
-    return std::string(dir) + "\\WININIT.INI";
-}
-
 std::string Wininit() {
     return Exists(WininitPath()) ? OneLine(FileBytes(WininitPath())) : "<none>";
 }
@@ -186,70 +181,6 @@ int LinesFor(const std::string &path) {
     int lines = 0;
     for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += name.size()) ++lines;
     return lines;
-}
-
-// A path WININIT can read: a drive, then names of at most eight characters with an
-// extension of at most three, no spaces.
-bool ShortForm(const std::string &path) {
-    size_t at = path.size() > 2 && path[1] == ':' ? 2 : 0;
-    while (at < path.size()) {
-        if (path[at] != '\\') return false;
-        size_t end = path.find('\\', at + 1);
-        std::string part = path.substr(at + 1, (end == std::string::npos ? path.size() : end) - at - 1);
-        size_t dot = part.find('.');
-        std::string stem = part.substr(0, dot), ext = dot == std::string::npos ? "" : part.substr(dot + 1);
-        if (stem.empty() || stem.size() > 8 || ext.size() > 3 || ext.find('.') != std::string::npos ||
-            part.find(' ') != std::string::npos)
-            return false;
-        at = end == std::string::npos ? path.size() : end;
-    }
-    return true;
-}
-
-// Windows starting again, as WININIT does it: the spooler has stopped; the [rename] lines
-// are applied in file order ("NUL=FILE" deletes FILE, "TARGET=SOURCE" puts SOURCE in
-// TARGET's place); a line with a long name, or whose source is missing, changes nothing;
-// the file is kept as WININIT.BAK. The lines applied, each ending in '|'.
-std::string PlayRestart() {
-    std::string text = FileBytes(WininitPath()), lines;
-    bool inRename = false;
-    size_t at = 0;
-    while (Exists(WininitPath()) && at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] == '[') {
-            inRename = lstrcmpiA(line.c_str(), "[rename]") == 0;
-            continue;
-        }
-        size_t eq = line.find('=');
-        if (!inRename || eq == std::string::npos) continue;
-        std::string target = line.substr(0, eq), source = line.substr(eq + 1);
-        bool deletes = lstrcmpiA(target.c_str(), "NUL") == 0;
-        if ((!deletes && !ShortForm(target)) || !ShortForm(source) || !Exists(source)) continue;
-        lines += line + "|";
-        if (deletes) {
-            DeleteFileA(source.c_str());
-        } else {
-            DeleteFileA(target.c_str());
-            MoveFileA(source.c_str(), target.c_str());
-        }
-    }
-    std::string backup = WininitPath();
-    backup.replace(backup.size() - 3, 3, "BAK");
-    DeleteFileA(backup.c_str());
-    MoveFileA(WininitPath().c_str(), backup.c_str());
-    return lines;
-}
-
-// How many times the spooler stand-in's AddMonitorA was called, in any process.
-DWORD AddMonitorCalls() {
-    std::string count = RegistryValue("Software\\QV Spooler Stand-in", "AddMonitorA calls", "");
-    DWORD calls = 0;
-    for (size_t i = 0; i < count.size() && i < 4; ++i) calls |= (DWORD)(BYTE)count[i] << (8 * i);
-    return calls;
 }
 
 std::string EntryValue(const char *name) {
@@ -305,6 +236,9 @@ HMODULE InstallWithSetup() {
           SystemFile(Driver()).c_str());
 
     // Whatever the spooler would answer to a second AddMonitorA, setup does not ask it.
+    SpoolerControls spooler;
+    FindSpoolerControls(&spooler);
+    auto AddMonitorCalls = [&] { return spooler.addMonitorCalls ? spooler.addMonitorCalls() : 0; };
     for (const char *answer : {"3006", "other"}) {
         SetEnvironmentVariableA("QVSTANDIN_ADD_EXISTING", answer);
         DWORD calls = AddMonitorCalls();
@@ -344,7 +278,7 @@ HMODULE UpgradeWithSetup(HMODULE monitor) {
                std::to_string(Wininit().find("QVLMRMON.NEW") != std::string::npos),
            "1 1");
     Release(monitor);
-    std::string applied = PlayRestart();
+    std::string applied = ApplyWininit();
     monitor = FileBytes(dll) == newDll ? Hold(false) : nullptr;
     Check(monitor != nullptr && !Exists(SystemFile("QVLMRMON.NEW")),
           "QVSETUP: the upgrade at the restart (%s): the new DLL took the old one's place and the spooler "
@@ -354,17 +288,15 @@ HMODULE UpgradeWithSetup(HMODULE monitor) {
 }
 
 void RemoveWithSetup(HMODULE monitor) {
-    HMODULE standIn = GetModuleHandleA("WINSPOOL.DRV");
-    QvDeletePrinterFn deletePrinter = (QvDeletePrinterFn)(void *)GetProcAddress(standIn, "QvDeletePrinter");
-    QvAddPrinterFn addPrinter = (QvAddPrinterFn)(void *)GetProcAddress(standIn, "QvAddPrinter");
-    if (!deletePrinter || !addPrinter)
+    SpoolerControls spooler;
+    if (!FindSpoolerControls(&spooler))
         return Check(false, "QVSETUP /U: the spooler stand-in keeps no printers");
     const std::string dll = SystemFile("QVLMRMON.DLL"), pending = SystemFile("QVLMRMON.NEW");
     std::string printers = PrinterNames();
     for (size_t at = 0, end; (end = printers.find('|', at)) != std::string::npos; at = end + 1)
-        deletePrinter(printers.substr(at, end - at).c_str());
+        spooler.deletePrinter(printers.substr(at, end - at).c_str());
     // A port list of two, the monitor's port second and in another case.
-    addPrinter("Both", "LPT1:, smoke");
+    spooler.addPrinter("Both", "LPT1:, smoke");
     for (const char *answer : {"refuse", "remove"}) {
         SetEnvironmentVariableA("QVSTANDIN_DELETE_IN_USE", answer);
         Expect(std::string("\"/U with printers on its ports\" refused by setup itself (the spooler would ") +
@@ -375,7 +307,7 @@ void RemoveWithSetup(HMODULE monitor) {
                "to another port (Properties, Details), then remove it again. Driver QVLMRMON.DLL");
     }
     SetEnvironmentVariableA("QVSTANDIN_DELETE_IN_USE", nullptr);
-    deletePrinter("Both");
+    spooler.deletePrinter("Both");
 
     // An upgrade waits for its restart, the DLL held by a hold that lets deletes through.
     MakeKit(kNewerKit, true, 0x33);
@@ -392,7 +324,7 @@ void RemoveWithSetup(HMODULE monitor) {
                std::to_string(Wininit().find("NUL=") != std::string::npos),
            "0 1 1");
     Release(monitor);
-    std::string applied = PlayRestart();
+    std::string applied = ApplyWininit();
     Expect("\"/U before the upgrade's restart\": after the restart (" + applied +
                ") the DLL, the .NEW and the monitor",
            std::to_string(Exists(dll)) + std::to_string(Exists(pending)) + " " + Driver(), "00 <no key>");
@@ -415,7 +347,7 @@ void RemoveWithSetup(HMODULE monitor) {
            Driver() + " " + std::to_string(Wininit() == wininit) + std::to_string(FileBytes(dll) == before),
            "<no key> 11");
     Release(monitor);
-    PlayRestart();
+    ApplyWininit();
     Expect("QVSETUP /U: at the restart the DLL and the help are gone",
            std::to_string(Exists(dll)) + std::to_string(Exists(SystemFile("QVLMRMON.HLP"))), "00");
 
@@ -440,7 +372,7 @@ void RemoveWithSetup(HMODULE monitor) {
            std::to_string(Exists(dll)) + std::to_string(Exists(SystemFile("QVLMRMON.HLP"))) +
                std::to_string(Exists(index)) + " " + Driver() + " " + EntryValue("DisplayName"),
            "000 <no key> <no entry>");
-    PlayRestart();
+    ApplyWininit();
     Expect("\"Add/Remove Programs\": the setup program's copy is gone at the restart",
            std::to_string(Exists(copy)), "0");
 }

@@ -229,10 +229,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
 BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
     std::lock_guard<std::mutex> lock(M().mu);
     Dialog *d = FindDialog(dialog);
-    if (!d) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!d) return Failed(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     d->ended = true;
     d->result = result;
     M().cv.notify_all();

@@ -91,19 +91,13 @@ extern "C" {
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                           DWORD flags, HANDLE) {
-    if (!name || !*name) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!name || !*name) return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     {
         Faults &f = TheFaults();
         std::lock_guard<std::mutex> lock(f.lock);
         std::string lower = Lower(name);
         for (const std::string &s : f.fileCreateSubstrings)
-            if (lower.find(s) != std::string::npos) {
-                SetLastError(ERROR_ACCESS_DENIED);
-                return INVALID_HANDLE_VALUE;
-            }
+            if (lower.find(s) != std::string::npos) return Failed(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
     std::string path = MapPath(name);
     int oflags = O_CLOEXEC;
@@ -123,10 +117,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     }
     struct stat st;
     bool existed = stat(path.c_str(), &st) == 0;
-    if (existed && S_ISDIR(st.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (existed && S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     std::lock_guard<std::mutex> lock(g_openLock);
     auto range = g_open.equal_range(path);
     for (auto it = range.first; it != range.second; ++it) {
@@ -166,10 +157,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
     FileObj *f = AsFile(file);
     if (read) *read = 0;
-    if (!f || (!buffer && toRead)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f || (!buffer && toRead)) return Failed(ERROR_INVALID_HANDLE, FALSE);
     ssize_t n;
     do n = ::read(f->fd, buffer, toRead);
     while (n < 0 && errno == EINTR);
@@ -184,10 +172,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPO
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
     FileObj *f = AsFile(file);
     if (written) *written = 0;
-    if (!f || (!buffer && toWrite)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f || (!buffer && toWrite)) return Failed(ERROR_INVALID_HANDLE, FALSE);
     DWORD allowed = toWrite;
     if (f->writeLimit >= 0 && f->written + toWrite > f->writeLimit)
         allowed = (DWORD)(f->writeLimit > f->written ? f->writeLimit - f->written : 0);
@@ -205,29 +190,20 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD writte
     }
     f->written += done;
     if (written) *written = done;
-    if (allowed < toWrite) {
-        SetLastError(ERROR_DISK_FULL);
-        return FALSE;
-    }
+    if (allowed < toWrite) return Failed(ERROR_DISK_FULL, FALSE);
     return TRUE;
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE file) {
     FileObj *f = AsFile(file);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return Failed(ERROR_INVALID_HANDLE, FALSE);
     fdatasync(f->fd);
     return TRUE;
 }
 
 BOOL WINAPI SetEndOfFile(HANDLE file) {
     FileObj *f = AsFile(file);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return Failed(ERROR_INVALID_HANDLE, FALSE);
     off_t pos = lseek(f->fd, 0, SEEK_CUR);
     if (pos < 0 || ftruncate(f->fd, pos) != 0) {
         SetLastError(ErrnoToWin(errno));
@@ -270,10 +246,7 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
 
 BOOL WINAPI CloseHandle(HANDLE object) {
     FileObj *f = AsFile(object);
-    if (!f) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f) return Failed(ERROR_INVALID_HANDLE, FALSE);
     std::lock_guard<std::mutex> lock(g_openLock);
     auto range = g_open.equal_range(f->path);
     for (auto it = range.first; it != range.second; ++it)
@@ -290,16 +263,10 @@ BOOL WINAPI CloseHandle(HANDLE object) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name) {
-    if (!name) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!name) return Failed(ERROR_INVALID_PARAMETER, FALSE);
     std::string path = MapPath(name);
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Failed(ERROR_ACCESS_DENIED, FALSE);
     if (unlink(path.c_str()) != 0) {
         SetLastError(ErrnoToWin(errno));
         return FALSE;
@@ -308,10 +275,7 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
-    if (!name || !*name) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
+    if (!name || !*name) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
     std::string path = MapPath(name);
     if (mkdir(path.c_str(), 0755) != 0) {
         SetLastError(errno == EEXIST   ? ERROR_ALREADY_EXISTS
@@ -323,20 +287,14 @@ BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
 }
 
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    if (!pattern || !data) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!pattern || !data) return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     std::string p = pattern;
     size_t cut = p.find_last_of("\\/:");
     std::string dirPart = cut == std::string::npos ? "" : p.substr(0, cut + 1);
     std::string namePart = cut == std::string::npos ? p : p.substr(cut + 1);
     std::string dir = MapPath(dirPart.c_str());
     DIR *d = opendir(dir.c_str());
-    if (!d) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (!d) return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     FindObj *f = new FindObj{kFindMagic, {}, 0};
     while (struct dirent *e = readdir(d)) {
         std::string n = e->d_name;
@@ -359,14 +317,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
     FindObj *f = (FindObj *)find;
-    if (!f || find == INVALID_HANDLE_VALUE || f->magic != kFindMagic || !data) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (f->next >= f->entries.size()) {
-        SetLastError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
+    if (!f || find == INVALID_HANDLE_VALUE || f->magic != kFindMagic || !data)
+        return Failed(ERROR_INVALID_HANDLE, FALSE);
+    if (f->next >= f->entries.size()) return Failed(ERROR_NO_MORE_FILES, FALSE);
     auto &e = f->entries[f->next++];
     memset(data, 0, sizeof *data);
     data->dwFileAttributes = S_ISDIR(e.second.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
@@ -378,10 +331,8 @@ BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
 
 BOOL WINAPI FindClose(HANDLE find) {
     FindObj *f = (FindObj *)find;
-    if (!f || find == INVALID_HANDLE_VALUE || f->magic != kFindMagic) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (!f || find == INVALID_HANDLE_VALUE || f->magic != kFindMagic)
+        return Failed(ERROR_INVALID_HANDLE, FALSE);
     f->magic = 0;
     delete f;
     g_openFiles--;

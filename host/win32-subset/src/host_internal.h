@@ -8,6 +8,13 @@
 #include <mutex>
 #include <string>
 
+// A Win32 call's failure: the last error set and the call's failure value given back.
+template <class T>
+T Failed(DWORD code, T value) {
+    SetLastError(code);
+    return value;
+}
+
 namespace qvhost {
 
 struct Faults {

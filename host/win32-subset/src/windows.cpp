@@ -90,10 +90,7 @@ HWND WINAPI FindWindowA(LPCSTR, LPCSTR windowName) {
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     bool posted = IsLocalWindow(window) ? PostToLocalWindow(window, message, wParam, lParam)
                                         : PostToWindow(WindowId(window), message, wParam, lParam);
-    if (!posted) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!posted) return Failed(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     return TRUE;
 }
 

@@ -113,6 +113,19 @@ void NoteWouldBlock(long wsa) {
     }
 }
 
+// A send or receive, made again when a signal cut it short: the bytes moved, or the
+// Winsock error negated.
+template <class Call>
+long Moved(Call call) {
+    long n;
+    do n = call();
+    while (n < 0 && errno == EINTR);
+    if (n >= 0) return n;
+    int wsa = Result(-1);
+    NoteWouldBlock(wsa);
+    return wsa;
+}
+
 }  // namespace
 
 namespace qvhost {
@@ -187,24 +200,12 @@ int Connect(uintptr_t s, uint32_t addrNet, uint16_t portNet) {
 // Sends never raise SIGPIPE; a call that would block takes its millisecond.
 long Send(uintptr_t s, const void *buf, long len) {
     ++g_sendCalls;
-    long n;
-    do n = ::send((int)s, buf, (size_t)len, MSG_NOSIGNAL);
-    while (n < 0 && errno == EINTR);
-    if (n >= 0) return n;
-    int wsa = Result(-1);
-    NoteWouldBlock(wsa);
-    return wsa;
+    return Moved([&] { return ::send((int)s, buf, (size_t)len, MSG_NOSIGNAL); });
 }
 
 long Recv(uintptr_t s, void *buf, long len, bool peek) {
     ++g_recvCalls;
-    long n;
-    do n = ::recv((int)s, buf, (size_t)len, peek ? MSG_PEEK : 0);
-    while (n < 0 && errno == EINTR);
-    if (n >= 0) return n;
-    int wsa = Result(-1);
-    NoteWouldBlock(wsa);
-    return wsa;
+    return Moved([&] { return ::recv((int)s, buf, (size_t)len, peek ? MSG_PEEK : 0); });
 }
 
 int Shutdown(uintptr_t s, int how) {
