@@ -101,8 +101,9 @@ while IFS=$'\t' read -r name file text replacement tests why; do
       seen="survived"; [ -z "${why:-}" ] || seen="equivalent: $why"
       printf '%s\t%s\t%s\n' "$name" "$file" "$seen" >>"$work/kills.tsv"
     else
-      failing=$(grep -oE '\- [A-Za-z0-9_./]+ \((Failed|Timeout)\)' "$work/$name.log" |
-                sed -E 's/^- //; s/ \((Failed|Timeout)\)$//' | sort -u | paste -sd, - | sed 's/,/, /g')
+      # ctest's closing list: "  12 - Suite.Name  # GetParam() = ... (Failed)", one a line
+      failing=$(sed -nE 's/^[[:space:]]+[0-9]+ - ([^[:space:]]+).*\((Failed|Timeout|[A-Za-z ]+)\)$/\1/p' \
+                  "$work/$name.log" | sort -u | paste -sd, - | sed 's/,/, /g' || true)
       line="killed $name ($(echo "$failing" | tr ',' '\n' | grep -c . || true) failing)"
       killed=$((killed + 1))
       printf '%s\t%s\t%s\n' "$name" "$file" "$failing" >>"$work/kills.tsv"

@@ -54,8 +54,14 @@ bool IniPath(char *path, const char *name) {
 // (when given) at the end of that section. The whole new text is written beside it first,
 // then put in its place, so a failure leaves the old file as it was.
 WininitResult Rewrite(const char *first, const char *second, const char *newLine) {
-    char path[MAX_PATH], scratch[MAX_PATH];
-    if (!IniPath(path, "\\WININIT.INI") || !IniPath(scratch, "\\WININIT.QVT")) return WininitUnwritable;
+    char path[MAX_PATH], scratch[MAX_PATH], aside[MAX_PATH];
+    if (!IniPath(path, "\\WININIT.INI") || !IniPath(scratch, "\\WININIT.QVT") ||
+        !IniPath(aside, "\\WININIT.QVO"))
+        return WininitUnwritable;
+    // A rewrite that stopped halfway left the file aside: it is the file.
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesA(aside) != INVALID_FILE_ATTRIBUTES)
+        MoveFileA(aside, path);
     DWORD size = 0;
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
@@ -106,7 +112,15 @@ WininitResult Rewrite(const char *first, const char *second, const char *newLine
             ok = WriteFile(written, out.bytes, out.length, &count, 0) && count == out.length;
             CloseHandle(written);
         }
-        ok = ok && (!existed || DeleteFileA(path)) && MoveFileA(scratch, path);
+        // The old file steps aside before the new one takes its place, and comes back if
+        // that fails, so WININIT.INI is never missing.
+        DeleteFileA(aside);  // an old one, with WININIT.INI in place
+        ok = ok && (!existed || MoveFileA(path, aside));
+        if (ok && !MoveFileA(scratch, path)) {
+            if (existed) MoveFileA(aside, path);
+            ok = false;
+        }
+        if (ok && existed) DeleteFileA(aside);
         if (!ok) DeleteFileA(scratch);
     }
     if (old) GlobalFree(old);
