@@ -92,10 +92,6 @@ bool TcpIpInstalled() {
     return works;
 }
 
-bool SamePath(const char *a, const char *b) {
-    return lstrcmpiA(a, b) == 0;
-}
-
 // Takes back what waits for the next start for a file of ours: its line in WININIT.INI and
 // the new version written beside it.
 bool DropPending(const char *target, const char *pending) {
@@ -216,7 +212,7 @@ Removed RemoveFile(const char *name, const char *self) {
     char target[MAX_PATH];
     if (!PathIn(true, name, target)) return NotRemoved;
     if (!FileExists(target)) return RemovedNow;
-    if (!SamePath(target, self) && !FileInUse(target)) {
+    if (lstrcmpiA(target, self) != 0 && !FileInUse(target)) {
         if (ForgetAtRestart(target) != WininitDone) return NotRemoved;
         MakeWritable(target);
         if (DeleteFileA(target)) return RemovedNow;

@@ -89,6 +89,7 @@ bool Answer(const char *name, const char *first) {
 // Calls of the stand-in counted in the registry, where the harness reads them whichever
 // process made them.
 const char kCallsKey[] = "Software\\QV Spooler Stand-in";
+const char kAddMonitorCalls[] = "AddMonitorA calls";
 void CountCall(const char *name) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
@@ -396,7 +397,7 @@ BOOL WINAPI QvJobSent(DWORD id) {
 // recorded under the Monitors key, the DLL is loaded and started through InitializeMonitorEx;
 // a monitor whose Driver is recorded already is refused. Only the "Windows 4.0" environment.
 BOOL WINAPI AddMonitorA(LPSTR, DWORD level, LPBYTE info) {
-    CountCall("AddMonitorA calls");
+    CountCall(kAddMonitorCalls);
     if (level != 2 || !info) return Fail(ERROR_INVALID_LEVEL);
     MONITOR_INFO_2A *m = (MONITOR_INFO_2A *)info;
     if (!m->pName || !m->pDLLName || !m->pEnvironment) return Fail(ERROR_INVALID_PARAMETER);
@@ -494,7 +495,7 @@ DWORD WINAPI QvAddMonitorCalls() {
     DWORD count = 0, size = sizeof count;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCallsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, "AddMonitorA calls", nullptr, nullptr, (BYTE *)&count, &size);
+        RegQueryValueExA(key, kAddMonitorCalls, nullptr, nullptr, (BYTE *)&count, &size);
         RegCloseKey(key);
     }
     return count;
